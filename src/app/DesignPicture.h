@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QLabel>
+
+namespace zyr {
+
+// A picture of a window design: the first frame of a GIF (or an icon) at its own size, at the
+// top left of its box, unstretched and without a border; raises clicked() when clicked.
+class DesignPicture : public QLabel {
+    Q_OBJECT
+public:
+    explicit DesignPicture(const QString &resource, QWidget *parent = nullptr);
+
+    // The picture as loaded: its first frame only.
+    QImage image() const { return m_image; }
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    QImage m_image;
+    bool m_pressed = false;
+};
+
+} // namespace zyr

@@ -1,0 +1,21 @@
+// The ZYR Multimedia Kit: the platform creates the start-up window, the main menu, through the
+// window registry and shows it; from then on everything happens in event handlers.
+
+#include "app/ApplicationSetup.h"
+#include "app/DesignedWindow.h"
+#include "app/KitWindows.h"
+#include "app/Program.h"
+#include "app/WindowRegistry.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    zyr::setUpApplication(app);
+
+    zyr::WindowRegistry registry(zyr::kitWindowFactories());
+    zyr::WindowRegistry::show(registry.get(zyr::WindowClass::MainMenu));
+    const int status = zyr::Program::ending() ? zyr::Program::exitStatus() : app.exec();
+    return status;
+}

@@ -1,0 +1,235 @@
+// The window-design builder, checked on whole windows: geometry in twips, client size, focus,
+// pictures at their own size, labels that wrap, access keys, and that resizing moves nothing.
+
+#include "app/ApplicationSetup.h"
+#include "app/DesignLabel.h"
+#include "app/DesignLine.h"
+#include "app/DesignPicture.h"
+#include "app/KitWindows.h"
+#include "app/Twips.h"
+#include "app/WindowRegistry.h"
+#include "windows/AboutWindow.h"
+#include "windows/MainMenuWindow.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace zyr;
+
+Q_DECLARE_METATYPE(zyr::WindowClass)
+
+class TestDesignBuilder : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { setUpApplication(*qApp); }
+
+    void twipConversion_data();
+    void twipConversion();
+    void everyControlAtItsDesignPlace_data();
+    void everyControlAtItsDesignPlace();
+    void clientAreaHasDesignSize_data();
+    void clientAreaHasDesignSize();
+    void resizingMovesNothing();
+    void onlyFocusableKindsTakeFocusInTabOrder();
+    void picturesAtOwnSizeFirstFrame();
+    void labelsWrapLeftAligned();
+    void frameFontIsForItsCaptionOnly();
+    void unknownControlNameIsAnError();
+};
+
+void TestDesignBuilder::twipConversion_data()
+{
+    QTest::addColumn<int>("twips");
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("zero") << 0 << 0;
+    QTest::newRow("exact") << 4680 << 312;
+    QTest::newRow("round down") << 4687 << 312;
+    QTest::newRow("round half up") << 7 << 0;
+    QTest::newRow("half") << 8 << 1;
+    QTest::newRow("negative") << -30 << -2;
+}
+
+void TestDesignBuilder::twipConversion()
+{
+    QFETCH(int, twips);
+    QFETCH(int, pixels);
+    QCOMPARE(twipsToPixels(twips), pixels);
+}
+
+void TestDesignBuilder::everyControlAtItsDesignPlace_data()
+{
+    QTest::addColumn<WindowClass>("window");
+    QTest::newRow("frmkivo") << WindowClass::MainMenu;
+    QTest::newRow("frmAbout") << WindowClass::About;
+    QTest::newRow("frmMyWav") << WindowClass::WavPlayer;
+    QTest::newRow("frmCD") << WindowClass::CdPlayer;
+}
+
+void TestDesignBuilder::everyControlAtItsDesignPlace()
+{
+    QFETCH(WindowClass, window);
+    WindowRegistry registry(kitWindowFactories());
+    DesignedWindow &w = registry.get(window);
+    const WindowDesign d = window == WindowClass::MainMenu ? MainMenuWindow::design()
+                           : window == WindowClass::About  ? AboutWindow::design()
+                                                           : WindowDesign{};
+    if (d.name.isEmpty())
+        QSKIP("player designs are checked with their players");
+    // Exactly the design's controls, no more: every named widget in the client area is one.
+    QStringList named;
+    for (QWidget *c : w.clientArea()->findChildren<QWidget *>())
+        if (!c->objectName().isEmpty() && !c->objectName().startsWith(QLatin1String("qt_")))
+            named << c->objectName();
+    QCOMPARE(named.size(), int(d.controls.size()));
+    for (const ControlDesign &c : d.controls) {
+        QWidget *widget = w.control(c.name);
+        QVERIFY2(widget, qPrintable(c.name));
+        if (c.kind == ControlKind::Line) {
+            auto *l = qobject_cast<DesignLine *>(widget);
+            QVERIFY(l);
+            QCOMPARE(l->from(), QPoint(twipsToPixels(c.left), twipsToPixels(c.top)));
+            QCOMPARE(l->to(),
+                     QPoint(twipsToPixels(c.left + c.width), twipsToPixels(c.top + c.height)));
+            QCOMPARE(widget->parentWidget(), w.clientArea());
+            continue;
+        }
+        const QRect designed(c.left / 15, c.top / 15, c.width / 15, c.height / 15);
+        if (c.kind == ControlKind::Label) {
+            // A label may only grow downwards, to show a taller substitute face's last line.
+            QCOMPARE(widget->pos(), designed.topLeft());
+            QCOMPARE(widget->width(), designed.width());
+            QVERIFY(widget->height() >= designed.height());
+        } else {
+            QCOMPARE(widget->geometry(), designed);
+        }
+        QWidget *expectedParent = c.container.isEmpty() ? w.clientArea() : w.control(c.container);
+        QCOMPARE(widget->parentWidget(), expectedParent);
+    }
+}
+
+void TestDesignBuilder::clientAreaHasDesignSize_data()
+{
+    QTest::addColumn<WindowClass>("window");
+    QTest::addColumn<QSize>("twips");
+    QTest::newRow("frmkivo") << WindowClass::MainMenu << QSize(4680, 3195);
+    QTest::newRow("frmPlayavi") << WindowClass::AviViewer << QSize(4680, 3195);
+    QTest::newRow("frmCD") << WindowClass::CdPlayer << QSize(4680, 3195);
+    QTest::newRow("frmMyWav") << WindowClass::WavPlayer << QSize(4740, 3270);
+    QTest::newRow("frmMidi") << WindowClass::MidiPlayer << QSize(4680, 3195);
+    QTest::newRow("frmAbout") << WindowClass::About << QSize(4680, 3195);
+}
+
+void TestDesignBuilder::clientAreaHasDesignSize()
+{
+    QFETCH(WindowClass, window);
+    QFETCH(QSize, twips);
+    WindowRegistry registry(kitWindowFactories());
+    DesignedWindow &w = registry.get(window);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.clientArea()->size(), QSize(twips.width() / 15, twips.height() / 15));
+    // An ordinary sizable top-level window with minimize and maximize buttons.
+    QVERIFY(w.isWindow());
+    QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    QVERIFY(w.minimumSize().width() < w.width() || w.minimumSize().isNull());
+    QCOMPARE(w.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+}
+
+void TestDesignBuilder::resizingMovesNothing()
+{
+    WindowRegistry registry(kitWindowFactories());
+    DesignedWindow &w = registry.get(WindowClass::MainMenu);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QHash<QString, QRect> before;
+    for (QWidget *c : w.clientArea()->findChildren<QWidget *>())
+        before.insert(c->objectName(), c->geometry());
+    w.resize(w.width() * 2, w.height() * 2);
+    QTest::qWait(20);
+    w.showMaximized();
+    QTest::qWait(20);
+    w.resize(100, 80);
+    QTest::qWait(20);
+    for (QWidget *c : w.clientArea()->findChildren<QWidget *>())
+        QCOMPARE(c->geometry(), before.value(c->objectName()));
+}
+
+void TestDesignBuilder::onlyFocusableKindsTakeFocusInTabOrder()
+{
+    WindowRegistry registry(kitWindowFactories());
+    DesignedWindow &main = registry.get(WindowClass::MainMenu);
+    for (QWidget *c : main.clientArea()->findChildren<QWidget *>()) {
+        if (c->objectName() == QLatin1String("cmdExit"))
+            QCOMPARE(c->focusPolicy(), Qt::StrongFocus);
+        else
+            QCOMPARE(c->focusPolicy(), Qt::NoFocus);
+    }
+    // A window with several focusable controls: the chain follows the tab indexes.
+    WindowDesign d;
+    d.name = QStringLiteral("frmOrder");
+    d.clientWidth = d.clientHeight = 3000;
+    d.controls = {commandButton(QStringLiteral("c"), 0, 0, 600, 300, 2, QStringLiteral("C")),
+                  label(QStringLiteral("l"), 0, 300, 600, 300, 0, QStringLiteral("L")),
+                  textBox(QStringLiteral("a"), 0, 600, 600, 300, 0, QStringLiteral("A")),
+                  hScrollBar(QStringLiteral("b"), 0, 900, 600, 300, 1)};
+    struct Plain : DesignedWindow {
+        using DesignedWindow::DesignedWindow;
+        void closeRequested() override {}
+    } w(d);
+    QCOMPARE(w.control("a")->nextInFocusChain(), w.control("b"));
+    QCOMPARE(w.control("b")->nextInFocusChain(), w.control("c"));
+    QCOMPARE(w.control("l")->focusPolicy(), Qt::NoFocus);
+}
+
+void TestDesignBuilder::picturesAtOwnSizeFirstFrame()
+{
+    WindowRegistry registry(kitWindowFactories());
+    DesignedWindow &main = registry.get(WindowClass::MainMenu);
+    const std::pair<const char *, QSize> pictures[] = {
+        {"Image1", {34, 35}}, {"Image2", {31, 34}}, {"Image3", {32, 32}}, {"Image4", {33, 37}}};
+    for (const auto &[name, size] : pictures) {
+        auto *p = main.control<DesignPicture>(QString::fromLatin1(name));
+        QCOMPARE(p->image().size(), size);
+        QCOMPARE(p->size(), size); // the box is exactly the picture
+        QVERIFY(!p->hasScaledContents());
+        QCOMPARE(p->frameShape(), QFrame::NoFrame);
+    }
+    DesignedWindow &avi = registry.get(WindowClass::AviViewer);
+    auto *tv = avi.control<DesignPicture>(QStringLiteral("Image1"));
+    QCOMPARE(tv->image().size(), QSize(131, 106)); // the first frame on its logical screen
+}
+
+void TestDesignBuilder::labelsWrapLeftAligned()
+{
+    WindowRegistry registry(kitWindowFactories());
+    DesignedWindow &main = registry.get(WindowClass::MainMenu);
+    for (DesignLabel *l : main.clientArea()->findChildren<DesignLabel *>()) {
+        QVERIFY(l->wordWrap());
+        QCOMPARE(l->alignment(), Qt::AlignLeft | Qt::AlignTop);
+    }
+}
+
+void TestDesignBuilder::frameFontIsForItsCaptionOnly()
+{
+    WindowRegistry registry(kitWindowFactories());
+    DesignedWindow &about = registry.get(WindowClass::About);
+    auto *frame = about.control<QGroupBox>(QStringLiteral("Frame1"));
+    QCOMPARE(frame->font().weight(), QFont::Bold);
+    for (const char *name : {"Label1", "Label2", "Label3", "Label4", "cmdBack"})
+        QCOMPARE(about.control(QString::fromLatin1(name))->font().weight(), QFont::Normal);
+}
+
+void TestDesignBuilder::unknownControlNameIsAnError()
+{
+    WindowRegistry registry(kitWindowFactories());
+    DesignedWindow &main = registry.get(WindowClass::MainMenu);
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, main.control(QStringLiteral("cmdNothing")));
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, main.control<QPushButton>(QStringLiteral("Label1")));
+}
+
+QTEST_MAIN(TestDesignBuilder)
+#include "tst_designbuilder.moc"
