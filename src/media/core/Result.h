@@ -11,14 +11,14 @@ namespace zyr::media {
 
 enum class ErrorKind {
     None = 0,
-    InvalidCommand,   // a command the control does not know, or one the device cannot do
-    NoDevice,         // a command that needs an open device while none is open
-    FileNotFound,     // missing path, empty name, a directory
-    FileUnreadable,   // no permission, I/O error
-    UnsupportedFormat,// not a medium of this device type, or no stream it can play
-    CorruptMedia,     // a medium of the right type whose data cannot be decoded
-    DeviceUnavailable,// no drive, no output, no capture device, no SoundFont
-    Internal          // anything else below the control
+    InvalidCommand,    // a command the control does not know, or one the device cannot do
+    NoDevice,          // a command that needs an open device while none is open
+    FileNotFound,      // missing path, empty name, a directory
+    FileUnreadable,    // no permission, I/O error
+    UnsupportedFormat, // not a medium of this device type, or no stream it can play
+    CorruptMedia,      // a medium of the right type whose data cannot be decoded
+    DeviceUnavailable, // no drive, no output, no capture device, no SoundFont
+    Internal           // anything else below the control
 };
 
 struct MediaError {
@@ -27,8 +27,7 @@ struct MediaError {
 };
 
 // Result<T>: a value or a MediaError. Result<void> carries only the error.
-template <typename T>
-class Result {
+template <typename T> class Result {
 public:
     Result(T value) : m_data(std::move(value)) {}
     Result(MediaError error) : m_data(std::move(error)) {}
@@ -44,8 +43,7 @@ private:
     std::variant<T, MediaError> m_data;
 };
 
-template <>
-class Result<void> {
+template <> class Result<void> {
 public:
     Result() = default;
     Result(MediaError error) : m_error(std::move(error)), m_ok(false) {}

@@ -1,0 +1,57 @@
+#include "media/output/SdlAudioSubsystem.h"
+
+#include <SDL.h>
+
+#include <utility>
+
+namespace zyr::media {
+
+Result<SdlAudioSubsystem> SdlAudioSubsystem::acquire()
+{
+    const auto guard = lock();
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return makeError(ErrorKind::DeviceUnavailable,
+                         QStringLiteral("No audio driver could be started: %1")
+                             .arg(QString::fromUtf8(SDL_GetError())));
+    }
+    SdlAudioSubsystem subsystem;
+    subsystem.m_held = true;
+    return subsystem;
+}
+
+SdlAudioSubsystem::SdlAudioSubsystem(SdlAudioSubsystem &&other) noexcept
+    : m_held(std::exchange(other.m_held, false))
+{
+}
+
+SdlAudioSubsystem &SdlAudioSubsystem::operator=(SdlAudioSubsystem &&other) noexcept
+{
+    if (this != &other) {
+        drop();
+        m_held = std::exchange(other.m_held, false);
+    }
+    return *this;
+}
+
+SdlAudioSubsystem::~SdlAudioSubsystem()
+{
+    drop();
+}
+
+std::unique_lock<std::mutex> SdlAudioSubsystem::lock()
+{
+    static std::mutex mutex;
+    return std::unique_lock<std::mutex>(mutex);
+}
+
+void SdlAudioSubsystem::drop()
+{
+    if (!m_held) {
+        return;
+    }
+    m_held = false;
+    const auto guard = lock();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+} // namespace zyr::media
