@@ -1,0 +1,734 @@
+#include "media/devices/FfmpegAudioDecoder.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/mem.h>
+#include <libavutil/samplefmt.h>
+}
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace zyr::media {
+
+namespace {
+
+// RIFF size fields are checked against the real file size, never against each other:
+//   - A size field of 0 or 0xFFFFFFFF is what writers that stream (or crashed before patching the
+//     header) leave behind. Such a RIFF size is accepted as is; such a data size means "the data
+//     runs to the end of the file", and the length follows from the bytes actually there.
+//   - Any other RIFF size may claim at most kSizeSlack bytes beyond the end of the file, and a
+//     data chunk may end at most kSizeSlack bytes past it. The one byte allows for the pad byte
+//     that RIFF puts after an odd-sized chunk, which some writers count but do not write. More is
+//     a truncated file or a lying header, and open() refuses it as CorruptMedia.
+//   - Sizes smaller than the file are fine (taggers append chunks or junk after the RIFF form).
+//   - A data chunk with no bytes at all (size 0 with nothing after it, or a size that holds less
+//     than one sample frame) is refused: there is nothing to play.
+constexpr qint64 kSizeSlack = 1;
+constexpr quint32 kStreamingSizeZero = 0;
+constexpr quint32 kStreamingSizeMax = 0xFFFFFFFFu;
+
+struct WaveFacts {
+    bool isWave = false;    // "RIFF" .... "WAVE"
+    qint64 dataOffset = -1; // first byte of the data chunk's payload
+    qint64 dataBytes = 0;   // payload bytes that are really in the file
+    qint64 factFrames = -1; // sample frames from a 'fact' chunk before the data, if any
+};
+
+QString quoted(const QString &name)
+{
+    return QStringLiteral("\u201c%1\u201d").arg(name);
+}
+
+bool isStreamingSize(quint32 size)
+{
+    return size == kStreamingSizeZero || size == kStreamingSizeMax;
+}
+
+// Walks the chunk headers of a RIFF WAVE file (8 bytes per chunk, seeking over the payloads) to
+// find where the data chunk starts and how much of it the file really holds. Reads nothing else,
+// so it costs a few small reads whatever the size of the file. A file that is not RIFF WAVE comes
+// back with isWave false and is left to FFmpeg.
+Result<WaveFacts> inspectWave(QFile &file, const QString &name)
+{
+    WaveFacts facts;
+    const qint64 fileSize = file.size();
+    const QByteArray head = file.read(12);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE") {
+        return facts;
+    }
+    facts.isWave = true;
+
+    const quint32 riffSize = qFromLittleEndian<quint32>(head.constData() + 4);
+    if (!isStreamingSize(riffSize) && qint64(riffSize) + 8 > fileSize + kSizeSlack) {
+        return makeError(ErrorKind::CorruptMedia,
+                         QStringLiteral("The sound file %1 is truncated or damaged: its header "
+                                        "announces %2 bytes, but the file holds only %3.")
+                             .arg(quoted(name))
+                             .arg(qint64(riffSize) + 8)
+                             .arg(fileSize));
+    }
+
+    qint64 position = 12;
+    while (position + 8 <= fileSize) {
+        if (!file.seek(position)) {
+            return makeError(ErrorKind::FileUnreadable,
+                             QStringLiteral("The file %1 cannot be read: %2")
+                                 .arg(quoted(name), file.errorString()));
+        }
+        const QByteArray header = file.read(8);
+        if (header.size() != 8) {
+            return makeError(ErrorKind::FileUnreadable,
+                             QStringLiteral("The file %1 cannot be read: %2")
+                                 .arg(quoted(name), file.errorString()));
+        }
+        const QByteArray id = header.left(4);
+        const quint32 size = qFromLittleEndian<quint32>(header.constData() + 4);
+        const qint64 payload = position + 8;
+
+        if (id == "fact" && size >= 4 && payload + 4 <= fileSize) {
+            const QByteArray count = file.read(4);
+            if (count.size() == 4) {
+                facts.factFrames = qFromLittleEndian<quint32>(count.constData());
+            }
+        }
+        if (id == "data") {
+            facts.dataOffset = payload;
+            const qint64 available = fileSize - payload;
+            if (isStreamingSize(size)) {
+                facts.dataBytes = available;
+            } else if (payload + qint64(size) > fileSize + kSizeSlack) {
+                return makeError(ErrorKind::CorruptMedia,
+                                 QStringLiteral("The sound file %1 is truncated or damaged: its "
+                                                "sound data should be %2 bytes long, but only %3 "
+                                                "are in the file.")
+                                     .arg(quoted(name))
+                                     .arg(size)
+                                     .arg(available));
+            } else {
+                facts.dataBytes = std::min<qint64>(size, available);
+            }
+            if (facts.dataBytes <= 0) {
+                return makeError(
+                    ErrorKind::CorruptMedia,
+                    QStringLiteral("The sound file %1 contains no sound.").arg(quoted(name)));
+            }
+            return facts;
+        }
+        position = payload + qint64(size) + (size & 1u);
+    }
+    return makeError(
+        ErrorKind::CorruptMedia,
+        QStringLiteral("The sound file %1 is damaged: it has no sound data.").arg(quoted(name)));
+}
+
+bool isIoError(int errorCode)
+{
+    return errorCode == AVERROR(EIO) || errorCode == AVERROR(EACCES) ||
+           errorCode == AVERROR(EPERM) || errorCode == AVERROR(EISDIR);
+}
+
+// Demuxers FFmpeg uses for still pictures. FFmpeg reports a picture as a one-frame video, and a
+// picture is never something the sound device should try to play.
+bool isPictureContainer(const char *name)
+{
+    static constexpr const char *kPictureDemuxers[] = {"image2", "image2pipe", "gif",
+                                                       "apng",   "ico",        "webp"};
+    const QByteArray demuxer(name);
+    if (demuxer.endsWith("_pipe")) {
+        return true;
+    }
+    return std::any_of(std::begin(kPictureDemuxers), std::end(kPictureDemuxers),
+                       [&demuxer](const char *picture) { return demuxer == picture; });
+}
+
+// True for the codecs that store every sample in a fixed number of bits (PCM, G.711, float),
+// whose frame count follows from the byte count alone.
+bool isFixedSizeSampleCodec(AVCodecID id)
+{
+    return id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT &&
+           av_get_exact_bits_per_sample(id) > 0;
+}
+
+} // namespace
+
+FfmpegAudioDecoder::~FfmpegAudioDecoder()
+{
+    av_channel_layout_uninit(&m_swrInLayout);
+}
+
+Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QString &path)
+{
+    if (path.isEmpty()) {
+        return makeError(ErrorKind::FileNotFound, QStringLiteral("No file name was given."));
+    }
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    if (!info.exists()) {
+        return makeError(ErrorKind::FileNotFound,
+                         QStringLiteral("The file %1 does not exist.").arg(quoted(path)));
+    }
+    if (info.isDir()) {
+        return makeError(ErrorKind::FileNotFound,
+                         QStringLiteral("%1 is a folder, not a sound file.").arg(quoted(path)));
+    }
+    if (!info.isFile()) {
+        return makeError(ErrorKind::UnsupportedFormat,
+                         QStringLiteral("%1 is not a regular file.").arg(quoted(path)));
+    }
+
+    WaveFacts wave;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return makeError(ErrorKind::FileUnreadable,
+                             QStringLiteral("The file %1 cannot be read: %2")
+                                 .arg(quoted(name), file.errorString()));
+        }
+        auto inspected = inspectWave(file, name);
+        if (!inspected) {
+            return inspected.error();
+        }
+        wave = inspected.value();
+    }
+
+    std::unique_ptr<FfmpegAudioDecoder> decoder(new FfmpegAudioDecoder);
+    decoder->m_fileName = name;
+    decoder->m_isWave = wave.isWave;
+
+    // Only the local file protocol: a playlist-like file must not make FFmpeg open URLs. The
+    // "file:" prefix keeps a colon in the name from being read as a protocol.
+    InputFormatContextPtr format(avformat_alloc_context());
+    if (!format) {
+        return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a file."));
+    }
+    format->protocol_whitelist = av_strdup("file");
+    if (format->protocol_whitelist == nullptr) {
+        return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a file."));
+    }
+    const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(path);
+    AVFormatContext *rawFormat = format.release();
+    // On failure avformat_open_input frees the context and nulls the pointer.
+    int rc = avformat_open_input(&rawFormat, url.constData(), nullptr, nullptr);
+    if (rc < 0) {
+        if (rc == AVERROR(ENOENT)) {
+            return makeError(ErrorKind::FileNotFound,
+                             QStringLiteral("The file %1 does not exist.").arg(quoted(path)));
+        }
+        if (isIoError(rc)) {
+            return makeError(ErrorKind::FileUnreadable,
+                             QStringLiteral("The file %1 cannot be read: %2")
+                                 .arg(quoted(name), ffmpegErrorText(rc)));
+        }
+        if (wave.isWave) {
+            return makeError(ErrorKind::CorruptMedia,
+                             QStringLiteral("The sound file %1 is damaged: %2")
+                                 .arg(quoted(name), ffmpegErrorText(rc)));
+        }
+        return makeError(ErrorKind::UnsupportedFormat,
+                         QStringLiteral("The file %1 is not in a sound format this program "
+                                        "knows (%2).")
+                             .arg(quoted(name), ffmpegErrorText(rc)));
+    }
+    decoder->m_format.reset(rawFormat);
+    AVFormatContext *const fmt = decoder->m_format.get();
+
+    // FFmpeg settles for a weak guess when nothing matches well; random bytes can look like a
+    // stream of some raw format. A guess at or below the retry score is not an identification.
+    if (!wave.isWave && fmt->probe_score <= AVPROBE_SCORE_RETRY) {
+        return makeError(ErrorKind::UnsupportedFormat,
+                         QStringLiteral("The file %1 is not in a sound format this program knows.")
+                             .arg(quoted(name)));
+    }
+    if (isPictureContainer(fmt->iformat->name)) {
+        return makeError(
+            ErrorKind::UnsupportedFormat,
+            QStringLiteral("The file %1 is a picture, not a sound file.").arg(quoted(name)));
+    }
+    // A WAVE header says everything the decoder needs; other containers may need packets read
+    // to fill in codec parameters and the duration. This reads a bounded amount, never the file.
+    if (!wave.isWave) {
+        rc = avformat_find_stream_info(fmt, nullptr);
+        if (rc < 0) {
+            return makeError(ErrorKind::CorruptMedia, QStringLiteral("The file %1 is damaged: %2")
+                                                          .arg(quoted(name), ffmpegErrorText(rc)));
+        }
+    }
+
+    const AVCodec *codec = nullptr;
+    rc = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (rc == AVERROR_DECODER_NOT_FOUND) {
+        return makeError(ErrorKind::UnsupportedFormat,
+                         QStringLiteral("The sound in %1 is stored in an encoding this program "
+                                        "cannot play.")
+                             .arg(quoted(name)));
+    }
+    if (rc < 0 && wave.isWave) {
+        // A WAVE header always describes one audio stream; FFmpeg finding none means the
+        // format chunk is nonsense (no channels, say).
+        return makeError(ErrorKind::CorruptMedia,
+                         QStringLiteral("The sound file %1 is damaged: its format description "
+                                        "is invalid.")
+                             .arg(quoted(name)));
+    }
+    if (rc < 0) {
+        return makeError(ErrorKind::UnsupportedFormat,
+                         QStringLiteral("The file %1 contains no sound.").arg(quoted(name)));
+    }
+    decoder->m_streamIndex = rc;
+    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+        if (int(i) != decoder->m_streamIndex) {
+            fmt->streams[i]->discard = AVDISCARD_ALL;
+        }
+    }
+    const AVStream *stream = fmt->streams[decoder->m_streamIndex];
+
+    decoder->m_codec.reset(avcodec_alloc_context3(codec));
+    if (!decoder->m_codec) {
+        return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a decoder."));
+    }
+    AVCodecContext *const ctx = decoder->m_codec.get();
+    rc = avcodec_parameters_to_context(ctx, stream->codecpar);
+    if (rc >= 0) {
+        ctx->pkt_timebase = stream->time_base;
+        rc = avcodec_open2(ctx, codec, nullptr);
+    }
+    if (rc < 0) {
+        return makeError(ErrorKind::CorruptMedia,
+                         QStringLiteral("The sound in %1 cannot be decoded: %2")
+                             .arg(quoted(name), ffmpegErrorText(rc)));
+    }
+    decoder->m_sourceRate = ctx->sample_rate;
+    decoder->m_sourceChannels = ctx->ch_layout.nb_channels;
+    if (decoder->m_sourceRate <= 0 || decoder->m_sourceChannels <= 0) {
+        return makeError(ErrorKind::CorruptMedia,
+                         QStringLiteral("The sound file %1 is damaged: it gives no sample rate "
+                                        "or channel count.")
+                             .arg(quoted(name)));
+    }
+
+    // Length. For WAVE data with a fixed number of bits per sample the count follows from the
+    // bytes (a partial frame at the end is dropped, as the decoder drops it). Compressed WAVE
+    // data is counted by its 'fact' chunk; without one, and for other containers, the stated
+    // duration is the best there is and read() does not cut the stream to it.
+    const int rate = decoder->m_sourceRate;
+    if (wave.isWave && isFixedSizeSampleCodec(ctx->codec_id)) {
+        const qint64 frameBytes =
+            qint64(decoder->m_sourceChannels) * av_get_exact_bits_per_sample(ctx->codec_id) / 8;
+        decoder->m_lengthFrames = frameBytes > 0 ? wave.dataBytes / frameBytes : 0;
+        decoder->m_capAtLength = true;
+    } else if (wave.isWave && wave.factFrames > 0) {
+        decoder->m_lengthFrames = wave.factFrames;
+        decoder->m_capAtLength = true;
+    } else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        decoder->m_lengthFrames = av_rescale_q_rnd(stream->duration, stream->time_base,
+                                                   AVRational{1, rate}, AV_ROUND_NEAR_INF);
+    } else if (fmt->duration != AV_NOPTS_VALUE && fmt->duration > 0) {
+        decoder->m_lengthFrames =
+            av_rescale_q_rnd(fmt->duration, AV_TIME_BASE_Q, AVRational{1, rate}, AV_ROUND_NEAR_INF);
+    }
+    if (decoder->m_capAtLength && decoder->m_lengthFrames <= 0) {
+        return makeError(ErrorKind::CorruptMedia,
+                         QStringLiteral("The sound file %1 contains no sound.").arg(quoted(name)));
+    }
+
+    decoder->m_packet.reset(av_packet_alloc());
+    decoder->m_frame.reset(av_frame_alloc());
+    if (!decoder->m_packet || !decoder->m_frame) {
+        return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a decoder."));
+    }
+
+    // Decoding the first packet now makes a broken codec header fail here, while the user is
+    // still looking at the open dialog, rather than as a silent stop in the middle of playback.
+    if (auto primed = decoder->primeFirstFrame(); !primed) {
+        return primed.error();
+    }
+    decoder->m_swrInRate = decoder->m_frame->sample_rate;
+    decoder->m_swrInFormat = decoder->m_frame->format;
+    if (av_channel_layout_copy(&decoder->m_swrInLayout, &decoder->m_frame->ch_layout) < 0) {
+        return makeError(ErrorKind::Internal,
+                         QStringLiteral("Out of memory for a channel layout."));
+    }
+    // The output starts as the source itself, within what a sink accepts.
+    const AudioFormat initial{std::min(rate, AudioFormat::kMaxSampleRate),
+                              std::min(decoder->m_sourceChannels, AudioFormat::kMaxChannels)};
+    if (auto configured = decoder->setOutputFormat(initial); !configured) {
+        return configured.error();
+    }
+    return decoder;
+}
+
+Result<void> FfmpegAudioDecoder::primeFirstFrame()
+{
+    auto decoded = decodeNextFrame();
+    if (!decoded) {
+        return makeError(decoded.error().kind == ErrorKind::FileUnreadable
+                             ? ErrorKind::FileUnreadable
+                             : ErrorKind::CorruptMedia,
+                         decoded.error().message);
+    }
+    if (!decoded.value()) {
+        const QString message = QStringLiteral("The sound file %1 contains no sound.");
+        return makeError(ErrorKind::CorruptMedia, message.arg(quoted(m_fileName)));
+    }
+    m_frameReady = true;
+    return {};
+}
+
+std::int64_t FfmpegAudioDecoder::lengthMs() const
+{
+    if (m_lengthFrames < 0 || m_sourceRate <= 0) {
+        return kUnknownLength;
+    }
+    return (m_lengthFrames * 1000 + m_sourceRate / 2) / m_sourceRate;
+}
+
+QString FfmpegAudioDecoder::containerName() const
+{
+    return QString::fromLatin1(m_format->iformat->name);
+}
+
+Result<void> FfmpegAudioDecoder::setOutputFormat(int sampleRate, int channels)
+{
+    return setOutputFormat(AudioFormat{sampleRate, channels});
+}
+
+Result<void> FfmpegAudioDecoder::setOutputFormat(const AudioFormat &format)
+{
+    if (!format.isValid()) {
+        return makeError(ErrorKind::InvalidCommand,
+                         QStringLiteral("Cannot convert sound to %1 Hz with %2 channels.")
+                             .arg(format.sampleRate)
+                             .arg(format.channels));
+    }
+    const AudioFormat previous = m_output;
+    m_output = format;
+    m_converted.clear();
+    m_convertedOffset = 0;
+    // Set the resampler up for the input it saw last (the first frame, after open), so that a
+    // conversion the library cannot do is reported here and not by read().
+    auto configured = configureResampler(m_swrInRate, m_swrInFormat, m_swrInLayout);
+    if (!configured) {
+        m_output = previous;
+        return configured.error();
+    }
+    return {};
+}
+
+Result<void> FfmpegAudioDecoder::configureResampler(int inRate, int inFormat,
+                                                    const AVChannelLayout &inLayout)
+{
+    // Keep the layout as the decoder reports it (for comparing with later frames); hand the
+    // resampler a concrete one, since a layout of unknown order cannot be mixed.
+    AVChannelLayout reported{};
+    if (av_channel_layout_copy(&reported, &inLayout) < 0) {
+        return makeError(ErrorKind::Internal,
+                         QStringLiteral("Out of memory for a channel layout."));
+    }
+    AVChannelLayout mixIn{};
+    if (inLayout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        av_channel_layout_default(&mixIn, inLayout.nb_channels);
+    } else {
+        av_channel_layout_copy(&mixIn, &inLayout);
+    }
+    AVChannelLayout mixOut{};
+    av_channel_layout_default(&mixOut, m_output.channels);
+
+    SwrContext *raw = nullptr;
+    int rc = swr_alloc_set_opts2(&raw, &mixOut, AV_SAMPLE_FMT_FLT, m_output.sampleRate, &mixIn,
+                                 AVSampleFormat(inFormat), inRate, 0, nullptr);
+    SwrContextPtr swr(raw);
+    if (rc >= 0 && mixIn.nb_channels == 1 && m_output.channels > 1) {
+        // Mono plays at full level on the front pair instead of FFmpeg's -3 dB split.
+        std::vector<double> matrix(std::size_t(m_output.channels), 0.0);
+        matrix[0] = 1.0;
+        matrix[1] = 1.0;
+        rc = swr_set_matrix(swr.get(), matrix.data(), 1);
+    }
+    if (rc >= 0) {
+        rc = swr_init(swr.get());
+    }
+    av_channel_layout_uninit(&mixIn);
+    av_channel_layout_uninit(&mixOut);
+    if (rc < 0) {
+        av_channel_layout_uninit(&reported);
+        return makeError(ErrorKind::UnsupportedFormat,
+                         QStringLiteral("The sound in %1 cannot be converted to %2 Hz with %3 "
+                                        "channels: %4")
+                             .arg(quoted(m_fileName))
+                             .arg(m_output.sampleRate)
+                             .arg(m_output.channels)
+                             .arg(ffmpegErrorText(rc)));
+    }
+    m_swr = std::move(swr);
+    m_swrInRate = inRate;
+    m_swrInFormat = inFormat;
+    av_channel_layout_uninit(&m_swrInLayout);
+    m_swrInLayout = reported; // takes over whatever the copy allocated
+    m_resamplerDrained = false;
+    return {};
+}
+
+MediaError FfmpegAudioDecoder::readError(int errorCode, const char *what) const
+{
+    const ErrorKind kind =
+        isIoError(errorCode) ? ErrorKind::FileUnreadable : ErrorKind::CorruptMedia;
+    return makeError(kind,
+                     QStringLiteral("The sound file %1 could not be %2: %3")
+                         .arg(quoted(m_fileName), QLatin1String(what), ffmpegErrorText(errorCode)));
+}
+
+Result<bool> FfmpegAudioDecoder::decodeNextFrame()
+{
+    AVCodecContext *const ctx = m_codec.get();
+    for (;;) {
+        if (m_decoderDone || (m_capAtLength && m_nextSourceFrame >= m_lengthFrames)) {
+            m_decoderDone = true;
+            return false;
+        }
+        int rc = avcodec_receive_frame(ctx, m_frame.get());
+        if (rc == 0) {
+            std::int64_t start = m_nextSourceFrame;
+            if (m_positionFromPts && m_frame->best_effort_timestamp != AV_NOPTS_VALUE) {
+                const AVStream *stream = m_format->streams[m_streamIndex];
+                const std::int64_t origin =
+                    stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+                start = av_rescale_q_rnd(m_frame->best_effort_timestamp - origin, stream->time_base,
+                                         AVRational{1, m_sourceRate}, AV_ROUND_NEAR_INF);
+            }
+            m_positionFromPts = false;
+            m_frameStart = start;
+            m_nextSourceFrame = start + m_frame->nb_samples;
+            return true;
+        }
+        if (rc == AVERROR_EOF) {
+            m_decoderDone = true;
+            return false;
+        }
+        if (rc != AVERROR(EAGAIN)) {
+            return readError(rc, "decoded");
+        }
+
+        if (m_demuxerDone) {
+            // Already flushed and the decoder still wants input: nothing more will come.
+            m_decoderDone = true;
+            return false;
+        }
+        rc = av_read_frame(m_format.get(), m_packet.get());
+        if (rc == AVERROR_EOF) {
+            m_demuxerDone = true;
+            rc = avcodec_send_packet(ctx, nullptr);
+            if (rc < 0 && rc != AVERROR_EOF) {
+                return readError(rc, "decoded");
+            }
+            continue;
+        }
+        if (rc < 0) {
+            return readError(rc, "read");
+        }
+        if (m_packet->stream_index == m_streamIndex) {
+            rc = avcodec_send_packet(ctx, m_packet.get());
+        } else {
+            rc = 0;
+        }
+        av_packet_unref(m_packet.get());
+        if (rc < 0 && rc != AVERROR(EAGAIN)) {
+            return readError(rc, "decoded");
+        }
+    }
+}
+
+Result<void> FfmpegAudioDecoder::convertFrame(int skip, int count)
+{
+    const AVFrame &frame = *m_frame;
+    if (!m_swr || frame.sample_rate != m_swrInRate || frame.format != m_swrInFormat ||
+        av_channel_layout_compare(&frame.ch_layout, &m_swrInLayout) != 0) {
+        // A stream may change its parameters between frames; audio still inside the old
+        // resampler is lost, which is at most its filter delay.
+        if (auto configured = configureResampler(frame.sample_rate, frame.format, frame.ch_layout);
+            !configured) {
+            return configured;
+        }
+    }
+    const auto sampleFormat = AVSampleFormat(frame.format);
+    const int bytesPerSample = av_get_bytes_per_sample(sampleFormat);
+    const int channels = frame.ch_layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(sampleFormat) != 0;
+
+    std::vector<const std::uint8_t *> inputs(std::size_t(planar ? channels : 1));
+    for (std::size_t plane = 0; plane < inputs.size(); ++plane) {
+        const std::size_t offset =
+            std::size_t(skip) * std::size_t(bytesPerSample) * (planar ? 1 : std::size_t(channels));
+        inputs[plane] = frame.extended_data[plane] + offset;
+    }
+
+    const int capacity = swr_get_out_samples(m_swr.get(), count);
+    if (capacity < 0) {
+        return makeError(ErrorKind::Internal,
+                         QStringLiteral("The resampler failed: %1").arg(ffmpegErrorText(capacity)));
+    }
+    const std::size_t outChannels = std::size_t(m_output.channels);
+    const std::size_t oldSize = m_converted.size();
+    m_converted.resize(oldSize + std::size_t(capacity) * outChannels);
+    auto *out = reinterpret_cast<std::uint8_t *>(m_converted.data() + oldSize);
+    const int produced = swr_convert(m_swr.get(), &out, capacity, inputs.data(), count);
+    if (produced < 0) {
+        m_converted.resize(oldSize);
+        return makeError(ErrorKind::Internal,
+                         QStringLiteral("The resampler failed: %1").arg(ffmpegErrorText(produced)));
+    }
+    m_converted.resize(oldSize + std::size_t(produced) * outChannels);
+    return {};
+}
+
+Result<void> FfmpegAudioDecoder::drainResampler()
+{
+    m_resamplerDrained = true;
+    if (!m_swr) {
+        return {};
+    }
+    const std::size_t outChannels = std::size_t(m_output.channels);
+    for (;;) {
+        const int capacity = swr_get_out_samples(m_swr.get(), 0);
+        if (capacity <= 0) {
+            return {};
+        }
+        const std::size_t oldSize = m_converted.size();
+        m_converted.resize(oldSize + std::size_t(capacity) * outChannels);
+        auto *out = reinterpret_cast<std::uint8_t *>(m_converted.data() + oldSize);
+        const int produced = swr_convert(m_swr.get(), &out, capacity, nullptr, 0);
+        m_converted.resize(oldSize + std::size_t(std::max(produced, 0)) * outChannels);
+        if (produced < 0) {
+            return makeError(
+                ErrorKind::Internal,
+                QStringLiteral("The resampler failed: %1").arg(ffmpegErrorText(produced)));
+        }
+        if (produced == 0) {
+            return {};
+        }
+    }
+}
+
+Result<std::size_t> FfmpegAudioDecoder::read(float *dst, std::size_t maxFrames)
+{
+    if (m_failed) {
+        return m_error;
+    }
+    const std::size_t channels = std::size_t(m_output.channels);
+    std::size_t written = 0;
+    while (written < maxFrames) {
+        if (m_convertedOffset < m_converted.size()) {
+            const std::size_t available = (m_converted.size() - m_convertedOffset) / channels;
+            const std::size_t frames = std::min(available, maxFrames - written);
+            std::memcpy(dst + written * channels, m_converted.data() + m_convertedOffset,
+                        frames * channels * sizeof(float));
+            m_convertedOffset += frames * channels;
+            written += frames;
+            continue;
+        }
+        m_converted.clear();
+        m_convertedOffset = 0;
+        if (m_resamplerDrained) {
+            break;
+        }
+
+        if (!m_frameReady) {
+            auto decoded = decodeNextFrame();
+            if (!decoded) {
+                m_failed = true;
+                m_error = decoded.error();
+                break;
+            }
+            if (!decoded.value()) {
+                if (auto drained = drainResampler(); !drained) {
+                    m_failed = true;
+                    m_error = drained.error();
+                    break;
+                }
+                continue;
+            }
+        }
+        m_frameReady = false;
+
+        // Drop what lies before a seek target and, for exact lengths, what lies past the end.
+        const std::int64_t frameFrames = m_frame->nb_samples;
+        const std::int64_t skip =
+            std::clamp<std::int64_t>(m_discardUntil - m_frameStart, 0, frameFrames);
+        std::int64_t keep = frameFrames - skip;
+        if (m_capAtLength) {
+            keep = std::clamp<std::int64_t>(m_lengthFrames - (m_frameStart + skip), 0, keep);
+        }
+        if (keep > 0) {
+            if (auto converted = convertFrame(int(skip), int(keep)); !converted) {
+                m_failed = true;
+                m_error = converted.error();
+                break;
+            }
+        }
+    }
+    if (written == 0 && m_failed) {
+        return m_error;
+    }
+    return written;
+}
+
+Result<void> FfmpegAudioDecoder::seekToFrame(std::int64_t sourceFrame)
+{
+    if (sourceFrame < 0) {
+        return makeError(ErrorKind::InvalidCommand,
+                         QStringLiteral("Cannot seek to a position before the start."));
+    }
+    m_failed = false;
+    m_error = MediaError{};
+    m_converted.clear();
+    m_convertedOffset = 0;
+    m_frameReady = false;
+    m_demuxerDone = false;
+    m_decoderDone = false;
+    m_resamplerDrained = false;
+    if (m_swr) {
+        // Re-initialising drops the samples buffered from before the seek.
+        if (const int rc = swr_init(m_swr.get()); rc < 0) {
+            return makeError(ErrorKind::Internal,
+                             QStringLiteral("The resampler failed: %1").arg(ffmpegErrorText(rc)));
+        }
+    }
+
+    if (m_lengthFrames >= 0 && sourceFrame >= m_lengthFrames) {
+        // At the end: read() only drains the (empty) resampler and reports the end.
+        m_nextSourceFrame = m_lengthFrames;
+        m_discardUntil = m_lengthFrames;
+        m_frameStart = m_lengthFrames;
+        m_demuxerDone = true;
+        m_decoderDone = true;
+        return {};
+    }
+
+    const AVStream *stream = m_format->streams[m_streamIndex];
+    const std::int64_t origin = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    const std::int64_t timestamp =
+        origin + av_rescale_q(sourceFrame, AVRational{1, m_sourceRate}, stream->time_base);
+    const int rc = av_seek_frame(m_format.get(), m_streamIndex, timestamp, AVSEEK_FLAG_BACKWARD);
+    avcodec_flush_buffers(m_codec.get());
+    if (rc < 0) {
+        m_failed = true;
+        m_error = readError(rc, "positioned");
+        return m_error;
+    }
+    // The demuxer lands on a packet at or before the target; the first decoded frame's timestamp
+    // tells where, and read() discards up to the target. Without a timestamp the landing is
+    // taken to be the target itself.
+    m_nextSourceFrame = sourceFrame;
+    m_discardUntil = sourceFrame;
+    m_positionFromPts = true;
+    return {};
+}
+
+} // namespace zyr::media
