@@ -1,0 +1,41 @@
+#include "media/FileFilter.h"
+
+#include <QRegularExpression>
+
+namespace zyr::media {
+
+bool FileFilter::matches(const QString &fileName) const
+{
+    for (const QString &pattern : patterns) {
+        if (pattern == QLatin1String("*.*") || pattern == QLatin1String("*"))
+            return true;
+        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
+                                    QRegularExpression::CaseInsensitiveOption);
+        if (re.match(fileName).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+std::vector<FileFilter> parseFileFilters(const QString &filter)
+{
+    std::vector<FileFilter> filters;
+    const QStringList items = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i < items.size(); i += 2) {
+        FileFilter f;
+        f.description = items[i];
+        const QString patterns = i + 1 < items.size() ? items[i + 1].trimmed() : QString();
+        for (const QString &p : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            f.patterns << p.trimmed();
+        if (f.patterns.isEmpty())
+            f.patterns << QStringLiteral("*.*");
+        if (f.description.isEmpty() && i + 1 >= items.size() && !filters.empty())
+            break; // a trailing "|" adds nothing
+        filters.push_back(f);
+    }
+    if (filters.empty())
+        filters.push_back({QString(), {QStringLiteral("*.*")}});
+    return filters;
+}
+
+} // namespace zyr::media

@@ -1,0 +1,360 @@
+#include "media/MediaControl.h"
+
+#include "media/ComponentError.h"
+#include "media/MediaButtonWidget.h"
+#include "media/MediaControlSettings.h"
+
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <limits>
+
+namespace zyr::media {
+
+namespace {
+
+// A second Prev within this time of the previous one goes to the previous track instead of
+// the start of the current one, so that Prev, Prev walks back through a disc.
+constexpr qint64 kPrevRepeatMs = 3000;
+
+std::int32_t clampToInt32(std::int64_t v)
+{
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+} // namespace
+
+MediaControl::MediaControl(const QByteArray &persisted, QWidget *parent)
+    : QWidget(parent), m_context(defaultDeviceContext())
+{
+    const Result<MediaControlSettings> settings = MediaControlSettings::fromPersisted(persisted);
+    if (!settings.ok())
+        throw ComponentError(ComponentError::kInvalidPropertyValue, settings.error().message);
+
+    for (const MediaButtonInfo &info : kMediaButtons) {
+        auto *b = new MediaButtonWidget(info.button, this);
+        connect(b, &QAbstractButton::clicked, this,
+                [this, which = info.button] { pressed(which); });
+        m_buttons[static_cast<std::size_t>(info.button)] = b;
+    }
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Media controls"));
+
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] {
+        if (m_device)
+            emit statusUpdate();
+    });
+    setUpdateInterval(settings.value().updateInterval);
+    refreshButtons();
+}
+
+MediaControl::~MediaControl() = default;
+
+MediaButtonWidget *MediaControl::button(MediaButton which) const
+{
+    return m_buttons[static_cast<std::size_t>(which)];
+}
+
+void MediaControl::resizeEvent(QResizeEvent *event)
+{
+    // Nine buttons of equal width across the control; the remainder goes to the first ones.
+    const int count = static_cast<int>(m_buttons.size());
+    const int w = event->size().width();
+    const int h = event->size().height();
+    int x = 0;
+    for (int i = 0; i < count; ++i) {
+        const int bw = w / count + (i < w % count ? 1 : 0);
+        m_buttons[static_cast<std::size_t>(i)]->setGeometry(x, 0, bw, h);
+        x += bw;
+    }
+    QWidget::resizeEvent(event);
+}
+
+void MediaControl::put(int dispatchId, const DispatchValue &value)
+{
+    switch (dispatchId) {
+    case kDeviceType:
+        m_deviceType = dispatchAs<QString>(value, "DeviceType");
+        return;
+    case kFileName:
+        m_fileName = dispatchAs<QString>(value, "FileName");
+        return;
+    case kCommand:
+        execute(dispatchAs<QString>(value, "Command"));
+        return;
+    case kUpdateInterval:
+        setUpdateInterval(dispatchAs<std::int16_t>(value, "UpdateInterval"));
+        return;
+    case kLength:
+    case kPosition:
+    case kError:
+        throw ComponentError(ComponentError::kNoSuchProperty,
+                             QStringLiteral("The property %1 cannot be written.").arg(dispatchId));
+    default:
+        throw ComponentError(
+            ComponentError::kNoSuchProperty,
+            QStringLiteral("The media control has no property %1.").arg(dispatchId));
+    }
+}
+
+DispatchValue MediaControl::get(int dispatchId)
+{
+    switch (dispatchId) {
+    case kDeviceType:
+        return m_deviceType;
+    case kFileName:
+        return m_fileName;
+    case kLength:
+        return length();
+    case kPosition:
+        return position();
+    case kUpdateInterval:
+        return static_cast<std::int16_t>(m_updateInterval);
+    case kError:
+        return error();
+    default:
+        throw ComponentError(
+            ComponentError::kNoSuchProperty,
+            QStringLiteral("The media control has no property %1.").arg(dispatchId));
+    }
+}
+
+std::int32_t MediaControl::length() const
+{
+    return m_device ? clampToInt32(m_device->lengthMs()) : 0;
+}
+
+std::int32_t MediaControl::position() const
+{
+    return m_device ? clampToInt32(m_device->positionMs()) : 0;
+}
+
+void MediaControl::setUpdateInterval(int milliseconds)
+{
+    m_updateInterval = std::max(0, milliseconds);
+    if (m_updateInterval == 0) {
+        m_statusTimer.stop();
+        return;
+    }
+    m_statusTimer.setInterval(m_updateInterval);
+    if (m_device)
+        m_statusTimer.start();
+}
+
+MediaErrorCode MediaControl::fail(MediaErrorCode code, const QString &message)
+{
+    m_error = code;
+    m_errorMessage = message;
+    return code;
+}
+
+MediaErrorCode MediaControl::fail(const MediaError &error)
+{
+    return fail(errorCodeFor(error.kind), error.message);
+}
+
+MediaErrorCode MediaControl::succeed()
+{
+    m_error = MediaErrorCode::None;
+    m_errorMessage.clear();
+    return MediaErrorCode::None;
+}
+
+MediaErrorCode MediaControl::execute(const QString &command)
+{
+    const std::optional<MediaCommand> parsed = parseMediaCommand(command);
+    if (!parsed)
+        return fail(MediaErrorCode::UnknownCommand,
+                    QStringLiteral("The command \"%1\" is not recognized.").arg(command));
+    return execute(*parsed);
+}
+
+MediaErrorCode MediaControl::execute(MediaCommand command)
+{
+    if (command == MediaCommand::Open)
+        return open();
+    if (command == MediaCommand::Close) {
+        closeDevice();
+        return succeed();
+    }
+    if (!m_device)
+        return fail(MediaErrorCode::NoDeviceOpen, QStringLiteral("No device is open."));
+
+    Result<void> r;
+    switch (command) {
+    case MediaCommand::Play:
+        return play();
+    case MediaCommand::Pause:
+        if (m_mode == ControlMode::Paused)
+            return play();
+        if (m_mode != ControlMode::Playing)
+            return succeed();
+        r = m_device->pause();
+        if (r.ok())
+            setMode(ControlMode::Paused);
+        break;
+    case MediaCommand::Stop:
+        endActivePlay(kNotifyAborted);
+        r = m_device->stop();
+        if (m_mode != ControlMode::TrayOpen)
+            setMode(ControlMode::Stopped);
+        break;
+    case MediaCommand::Prev:
+    case MediaCommand::Next:
+        return seekToTrack(command);
+    case MediaCommand::Back:
+    case MediaCommand::Step:
+        r = m_device->step(command == MediaCommand::Back ? -1 : 1);
+        break;
+    case MediaCommand::Record:
+        r = m_device->record();
+        break;
+    case MediaCommand::Eject:
+        r = m_device->eject();
+        if (r.ok()) {
+            endActivePlay(kNotifyAborted);
+            setMode(ControlMode::TrayOpen);
+        }
+        break;
+    case MediaCommand::Load:
+        r = m_device->load();
+        if (r.ok())
+            setMode(ControlMode::Stopped);
+        break;
+    case MediaCommand::Open:
+    case MediaCommand::Close:
+        break;
+    }
+    return r.ok() ? succeed() : fail(r.error());
+}
+
+MediaErrorCode MediaControl::open()
+{
+    closeDevice();
+    const DeviceType *type = findDeviceType(m_deviceType);
+    std::unique_ptr<MediaDevice> device = m_context.makeDevice ? m_context.makeDevice(m_deviceType)
+                                          : type               ? type->make(m_context)
+                                                               : nullptr;
+    if (!device)
+        return fail(MediaErrorCode::UnknownDeviceType,
+                    QStringLiteral("The device type \"%1\" is not known.").arg(m_deviceType));
+    if (const Result<void> r = device->open(m_fileName); !r.ok())
+        return fail(r.error());
+    m_device = std::move(device);
+    connect(m_device.get(), &MediaDevice::playbackFinished, this,
+            &MediaControl::onPlaybackFinished);
+    connect(m_device.get(), &MediaDevice::playbackFailed, this, &MediaControl::onPlaybackFailed);
+    connect(m_device.get(), &MediaDevice::ejectFinished, this, &MediaControl::onEjectFinished);
+    setMode(ControlMode::Stopped);
+    if (m_updateInterval > 0)
+        m_statusTimer.start();
+    return succeed();
+}
+
+void MediaControl::closeDevice()
+{
+    endActivePlay(kNotifyAborted);
+    m_statusTimer.stop();
+    m_device.reset();
+    setMode(ControlMode::NoDevice);
+}
+
+MediaErrorCode MediaControl::play()
+{
+    if (m_mode == ControlMode::TrayOpen)
+        return fail(MediaErrorCode::DeviceNotReady, QStringLiteral("The tray is open."));
+    if (m_mode == ControlMode::Playing)
+        endActivePlay(kNotifySuperseded);
+    if (const Result<void> r = m_device->play(); !r.ok())
+        return fail(r.error());
+    m_playActive = true;
+    setMode(ControlMode::Playing);
+    return succeed();
+}
+
+MediaErrorCode MediaControl::seekToTrack(MediaCommand which)
+{
+    const std::vector<std::int64_t> starts = m_device->trackStartsMs();
+    const std::int64_t here = m_device->positionMs();
+    // The track the position lies in: the last one starting at or before it.
+    std::size_t current = 0;
+    for (std::size_t i = 0; i < starts.size(); ++i)
+        if (starts[i] <= here)
+            current = i;
+    std::size_t target = current;
+    if (which == MediaCommand::Prev) {
+        const bool repeated =
+            m_sinceLastPrev.isValid() && m_sinceLastPrev.elapsed() < kPrevRepeatMs;
+        if (repeated && current > 0)
+            target = current - 1;
+        m_sinceLastPrev.start();
+    } else if (current + 1 < starts.size()) {
+        target = current + 1;
+    }
+    const Result<void> r = m_device->seek(starts.empty() ? 0 : starts[target]);
+    return r.ok() ? succeed() : fail(r.error());
+}
+
+void MediaControl::endActivePlay(int notifyCode)
+{
+    if (!m_playActive)
+        return;
+    m_playActive = false;
+    queueDone(notifyCode);
+}
+
+void MediaControl::queueDone(int notifyCode)
+{
+    QMetaObject::invokeMethod(
+        this, [this, notifyCode] { emit done(notifyCode); }, Qt::QueuedConnection);
+}
+
+void MediaControl::onPlaybackFinished()
+{
+    if (m_mode == ControlMode::Playing || m_mode == ControlMode::Paused)
+        setMode(ControlMode::Stopped);
+    endActivePlay(kNotifySuccessful);
+}
+
+void MediaControl::onPlaybackFailed(const MediaError &error)
+{
+    fail(error);
+    if (m_mode == ControlMode::Playing || m_mode == ControlMode::Paused)
+        setMode(ControlMode::Stopped);
+    endActivePlay(kNotifyFailure);
+}
+
+void MediaControl::onEjectFinished(const MediaError &error)
+{
+    const int code = error.kind == ErrorKind::None ? 0 : static_cast<int>(errorCodeFor(error.kind));
+    emit buttonCompleted(MediaButton::Eject, code);
+}
+
+void MediaControl::pressed(MediaButton which)
+{
+    bool cancel = false;
+    emit buttonClick(which, cancel);
+    if (cancel)
+        return;
+    const MediaErrorCode code = execute(mediaButtonInfo(which).command);
+    // An eject that started completes when the tray has moved (onEjectFinished).
+    if (which == MediaButton::Eject && code == MediaErrorCode::None)
+        return;
+    emit buttonCompleted(which, static_cast<int>(code));
+}
+
+void MediaControl::setMode(ControlMode mode)
+{
+    m_mode = mode;
+    refreshButtons();
+}
+
+void MediaControl::refreshButtons()
+{
+    const DeviceCapabilities can = m_device ? m_device->capabilities() : DeviceCapabilities{};
+    for (const MediaButtonInfo &info : kMediaButtons)
+        button(info.button)->setEnabled(isButtonEnabled(info.button, m_mode, can));
+}
+
+} // namespace zyr::media

@@ -1,0 +1,117 @@
+#pragma once
+// The media device control: a row of nine transport buttons over one open device, driven by
+// string commands and properties reached by dispatch id, raising button, completion, done and
+// status events. Every player window holds one.
+//
+// Threads. UI thread only. The device's worker reports through queued calls; the control's
+// events are emitted on the UI thread, Done always queued, so a handler may write commands
+// from inside any event.
+//
+// Errors. A command string never raises: its outcome lands in Error (0 success, a positive
+// MediaErrorCode otherwise) with a message. Only property access raises ComponentError, for an
+// unknown dispatch id or a value of the wrong type.
+
+#include "media/devices/DeviceTypes.h"
+#include "media/DispatchValue.h"
+#include "media/MediaButton.h"
+#include "media/MediaCommand.h"
+#include "media/MediaErrorCode.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+namespace zyr::media {
+
+class MediaButtonWidget;
+
+class MediaControl : public QWidget, public Dispatchable {
+    Q_OBJECT
+public:
+    // Dispatch ids of the properties.
+    static constexpr int kDeviceType = 21;
+    static constexpr int kFileName = 22;
+    static constexpr int kCommand = 23;
+    static constexpr int kLength = 36;
+    static constexpr int kPosition = 37;
+    static constexpr int kUpdateInterval = 45;
+    static constexpr int kError = 53;
+
+    // Done's notify codes.
+    static constexpr int kNotifySuccessful = 1; // ran to its end
+    static constexpr int kNotifySuperseded = 2; // a new Play or Record took over
+    static constexpr int kNotifyAborted = 4;    // Stop, Open, Close or Eject ended it
+    static constexpr int kNotifyFailure = 8;    // the medium failed while playing
+
+    // A control with the design-time settings of `persisted` (its 96-byte block); raises
+    // ComponentError for a malformed block.
+    explicit MediaControl(const QByteArray &persisted, QWidget *parent = nullptr);
+    ~MediaControl() override;
+
+    void put(int dispatchId, const DispatchValue &value) override;
+    DispatchValue get(int dispatchId) override;
+
+    // Where devices opened from now on send their sound (tests hand in a test sink).
+    void setDeviceContext(DeviceContext context) { m_context = std::move(context); }
+
+    // Carries out `command` as the Command property does; returns the new Error.
+    MediaErrorCode execute(const QString &command);
+    MediaErrorCode execute(MediaCommand command);
+
+    std::int16_t error() const { return static_cast<std::int16_t>(m_error); }
+    QString errorMessage() const { return m_errorMessage; }
+    std::int32_t length() const;
+    std::int32_t position() const;
+    ControlMode mode() const { return m_mode; }
+    QString deviceType() const { return m_deviceType; }
+    QString fileName() const { return m_fileName; }
+    int updateInterval() const { return m_updateInterval; }
+
+    MediaButtonWidget *button(MediaButton which) const;
+
+signals:
+    void done(int notifyCode);
+    void buttonClick(zyr::media::MediaButton button, bool &cancel);
+    void buttonCompleted(zyr::media::MediaButton button, int errorCode);
+    void statusUpdate();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void pressed(MediaButton which);
+    MediaErrorCode fail(MediaErrorCode code, const QString &message);
+    MediaErrorCode fail(const MediaError &error);
+    MediaErrorCode succeed();
+    MediaErrorCode open();
+    void closeDevice();
+    MediaErrorCode play();
+    MediaErrorCode seekToTrack(MediaCommand which);
+    // Ends the play or record in progress, if any, with Done(code), queued.
+    void endActivePlay(int notifyCode);
+    void queueDone(int notifyCode);
+    void setMode(ControlMode mode);
+    void refreshButtons();
+    void setUpdateInterval(int milliseconds);
+    void onPlaybackFinished();
+    void onPlaybackFailed(const MediaError &error);
+    void onEjectFinished(const MediaError &error);
+
+    DeviceContext m_context;
+    std::unique_ptr<MediaDevice> m_device;
+    std::array<MediaButtonWidget *, kMediaButtons.size()> m_buttons{};
+    QString m_deviceType;
+    QString m_fileName;
+    MediaErrorCode m_error = MediaErrorCode::None;
+    QString m_errorMessage;
+    ControlMode m_mode = ControlMode::NoDevice;
+    bool m_playActive = false; // a play or record that will report Done
+    QTimer m_statusTimer;
+    int m_updateInterval = 0;
+    QElapsedTimer m_sinceLastPrev;
+};
+
+} // namespace zyr::media

@@ -1,0 +1,219 @@
+#include "media/devices/AudioPlayback.h"
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace zyr::media {
+
+namespace {
+
+// Frames read from the source at a time: small enough that a stop or seek is noticed within a
+// few milliseconds, large enough that a decoder call is not dominated by its overhead.
+constexpr std::size_t kChunkFrames = 2048;
+// How long the worker sleeps in the sink while its buffer is full before it looks for commands.
+constexpr std::chrono::milliseconds kSpaceWait{20};
+// How often the worker looks whether the sink has played out the last frames of the medium.
+constexpr std::chrono::milliseconds kDrainPoll{5};
+
+} // namespace
+
+AudioPlayback::AudioPlayback(std::unique_ptr<AudioSource> source, std::unique_ptr<AudioSink> sink,
+                             QObject *parent)
+    : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)),
+      m_lengthFrames(std::max<std::int64_t>(0, m_source->lengthFrames())),
+      m_sourceRate(m_source->sourceFormat().sampleRate)
+{
+    m_worker = std::thread([this] { run(); });
+}
+
+AudioPlayback::~AudioPlayback()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void AudioPlayback::play()
+{
+    if (m_paused)
+        m_sink->setPaused(false);
+    m_paused = false;
+    m_playing = true;
+    issue(true, std::nullopt);
+}
+
+void AudioPlayback::pause()
+{
+    if (!m_playing)
+        return;
+    m_paused = true;
+    m_sink->setPaused(true);
+}
+
+void AudioPlayback::stop()
+{
+    const std::int64_t here = positionFrames();
+    const bool wasAtEnd = m_atEnd;
+    m_playing = false;
+    m_paused = false;
+    m_sink->setPaused(false);
+    issue(false, here);
+    m_atEnd = wasAtEnd;
+}
+
+void AudioPlayback::seekToFrame(std::int64_t sourceFrame)
+{
+    issue(m_playing, std::clamp<std::int64_t>(sourceFrame, 0, m_lengthFrames));
+}
+
+void AudioPlayback::issue(bool playing, std::optional<std::int64_t> seekTo)
+{
+    m_requestedPosition = seekTo ? *seekTo : positionFrames();
+    m_atEnd = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_command.playing = playing;
+        if (seekTo)
+            m_command.seekTo = seekTo;
+        m_requestedSerial = ++m_commandSerial;
+    }
+    m_wake.notify_all();
+}
+
+std::int64_t AudioPlayback::positionFrames() const
+{
+    if (m_atEnd)
+        return m_lengthFrames;
+    if (m_appliedSerial.load(std::memory_order_acquire) != m_requestedSerial)
+        return m_requestedPosition;
+    const int outputRate = m_outputRate.load(std::memory_order_acquire);
+    const std::int64_t played =
+        outputRate > 0 ? m_sink->framesPlayed() * m_sourceRate / outputRate : 0;
+    return std::min(m_lengthFrames, m_baseFrame.load(std::memory_order_acquire) + played);
+}
+
+void AudioPlayback::report(std::uint64_t serial, std::optional<MediaError> error)
+{
+    // Runs on the worker; the lambda runs on the UI thread, and only while this object lives.
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial, error = std::move(error)] {
+            if (serial != m_requestedSerial || !m_playing)
+                return; // the user has moved on since
+            m_playing = false;
+            m_paused = false;
+            if (error) {
+                emit failed(*error);
+                return;
+            }
+            m_atEnd = true;
+            emit finished();
+        },
+        Qt::QueuedConnection);
+}
+
+void AudioPlayback::run()
+{
+    const Result<AudioFormat> opened =
+        m_source->sourceFormat().isValid()
+            ? m_sink->open(m_source->sourceFormat())
+            : Result<AudioFormat>(makeError(ErrorKind::UnsupportedFormat,
+                                            QStringLiteral("The sound has no valid format.")));
+    std::optional<MediaError> sinkError;
+    AudioFormat format;
+    if (!opened.ok()) {
+        sinkError = opened.error();
+    } else {
+        format = opened.value();
+        if (const Result<void> configured = m_source->setOutputFormat(format); !configured.ok())
+            sinkError = configured.error();
+        else
+            m_outputRate.store(format.sampleRate, std::memory_order_release);
+    }
+
+    std::vector<float> buffer(kChunkFrames *
+                              static_cast<std::size_t>(std::max(1, format.channels)));
+    std::size_t pendingFrames = 0; // read from the source, not yet accepted by the sink
+    std::size_t pendingOffset = 0;
+    bool sourceDone = false;
+    bool ended = false; // the end (or a failure) has been reported for the current play
+    bool playing = false;
+    std::uint64_t serial = 0;
+
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        const bool draining = playing && !ended && sourceDone && pendingFrames == 0;
+        const auto hasWork = [&] {
+            return m_quit || m_commandSerial != serial || (playing && !ended && !draining);
+        };
+        if (draining)
+            m_wake.wait_for(lock, kDrainPoll, hasWork);
+        else
+            m_wake.wait(lock, hasWork);
+        if (m_quit)
+            break;
+
+        if (m_commandSerial != serial) {
+            const Command command = std::exchange(m_command, Command{m_command.playing, {}});
+            serial = m_commandSerial;
+            lock.unlock();
+            if (command.seekTo && !sinkError) {
+                m_sink->flush();
+                pendingFrames = 0;
+                const std::int64_t target = std::min(*command.seekTo, m_lengthFrames);
+                const Result<void> sought = m_source->seekToFrame(target);
+                sourceDone = !sought.ok() || target >= m_lengthFrames;
+                m_baseFrame.store(target, std::memory_order_release);
+            }
+            playing = command.playing;
+            ended = false;
+            m_appliedSerial.store(serial, std::memory_order_release);
+            if (playing && sinkError) {
+                report(serial, sinkError);
+                ended = true;
+            }
+            lock.lock();
+            continue;
+        }
+
+        if (!playing || ended)
+            continue;
+        lock.unlock();
+        if (pendingFrames == 0 && !sourceDone) {
+            const Result<std::size_t> got = m_source->read(buffer.data(), kChunkFrames);
+            if (!got.ok()) {
+                // The medium failed while playing: what was read is heard, then it stops.
+                sourceDone = true;
+                report(serial, got.error());
+                ended = true;
+            } else if (got.value() == 0) {
+                sourceDone = true;
+            } else {
+                pendingFrames = got.value();
+                pendingOffset = 0;
+            }
+        }
+        if (pendingFrames > 0) {
+            const std::size_t written = m_sink->write(
+                buffer.data() + pendingOffset * static_cast<std::size_t>(format.channels),
+                pendingFrames);
+            pendingFrames -= written;
+            pendingOffset += written;
+            if (written == 0)
+                m_sink->waitForSpace(kSpaceWait);
+        } else if (sourceDone && !ended && m_sink->framesQueued() == 0) {
+            report(serial, std::nullopt);
+            ended = true;
+        }
+        lock.lock();
+    }
+    lock.unlock();
+    m_sink->close();
+}
+
+} // namespace zyr::media

@@ -1,0 +1,35 @@
+#include "media/devices/DeviceTypes.h"
+
+#include "media/devices/WaveAudioDevice.h"
+
+#include <array>
+
+namespace zyr::media {
+
+namespace {
+
+template <typename Device> std::unique_ptr<MediaDevice> make(const DeviceContext &context)
+{
+    return std::make_unique<Device>(context.sinks);
+}
+
+const std::array<DeviceType, 1> kDeviceTypes{{
+    {"WaveAudio", &make<WaveAudioDevice>},
+}};
+
+} // namespace
+
+const DeviceType *findDeviceType(const QString &name)
+{
+    for (const DeviceType &type : kDeviceTypes)
+        if (name.compare(QLatin1String(type.name), Qt::CaseInsensitive) == 0)
+            return &type;
+    return nullptr;
+}
+
+DeviceContext defaultDeviceContext()
+{
+    return {defaultAudioSinkFactory(), {}};
+}
+
+} // namespace zyr::media

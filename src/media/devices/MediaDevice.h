@@ -1,0 +1,75 @@
+#pragma once
+// One open medium of one device type, as the media device control sees it. The control knows
+// devices only through this interface; the device types are listed in DeviceTypes.
+//
+// Threads. Every member is called on the UI thread and returns without waiting on I/O of the
+// medium (open() may read headers). A device that plays owns its worker thread; the worker
+// reports through queued calls, so the signals below are emitted on the UI thread.
+//
+// Positions and lengths are milliseconds. When a playback runs to its end the position equals
+// the length exactly.
+
+#include "media/core/Result.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace zyr::media {
+
+// What a device can do beyond play, pause, stop and seek.
+struct DeviceCapabilities {
+    bool canStep = false;   // Back and Step by one frame
+    bool canRecord = false; // Record into the open medium
+    bool canEject = false;  // a tray to open and close
+};
+
+class MediaDevice : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~MediaDevice() override = default;
+
+    // Opens the medium (a file path, or for a disc an empty name). Fails with a positive-kind
+    // error and a message; a device whose open failed is discarded by the control.
+    virtual Result<void> open(const QString &fileName) = 0;
+
+    // Starts or resumes playing from the current position. Playing at the end finishes at once.
+    virtual Result<void> play() = 0;
+    // Holds playback at the current position; play() or resume() goes on from there.
+    virtual Result<void> pause() = 0;
+    // Stops playing and keeps the current position.
+    virtual Result<void> stop() = 0;
+    // Moves to `positionMs` (clamped to the medium) and keeps playing if it was playing.
+    virtual Result<void> seek(std::int64_t positionMs) = 0;
+
+    // Moves by `frames` frames (negative: back), where the device has frames.
+    virtual Result<void> step(int frames);
+    // Records into the medium at the current position, where the device can.
+    virtual Result<void> record();
+    // Opens the tray, where there is one. May take long: runs off the UI thread, and
+    // ejectFinished() follows.
+    virtual Result<void> eject();
+    // Closes the tray and opens the disc again, where there is a tray.
+    virtual Result<void> load();
+
+    virtual std::int64_t lengthMs() const = 0;
+    virtual std::int64_t positionMs() const = 0;
+
+    // Where the tracks start, in ascending order; a file is one track starting at 0.
+    virtual std::vector<std::int64_t> trackStartsMs() const { return {0}; }
+
+    virtual DeviceCapabilities capabilities() const { return {}; }
+
+signals:
+    // The playback ran to its end; the position now equals the length.
+    void playbackFinished();
+    // The playback stopped because the medium failed while playing (read or decode error).
+    void playbackFailed(const zyr::media::MediaError &error);
+    // An eject started by eject() has finished; `error` is empty on success.
+    void ejectFinished(const zyr::media::MediaError &error);
+};
+
+} // namespace zyr::media
