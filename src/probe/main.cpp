@@ -1,0 +1,108 @@
+// zyr-probe: opens one medium on the real media device control and device, without windows,
+// plays it to its end and prints one JSON object on one line. For tests and benchmarks; not
+// part of the kit.
+//
+//   zyr-probe [--realtime] DEVICETYPE [PATH]
+//
+// By default the sound goes to a sink that plays faster than real time; --realtime uses the
+// normal output (SDL, or the silent clock without a sound card). Exits 0 whenever it could
+// report, a refused file included; 2 for a wrong command line.
+
+#include "media/MediaControl.h"
+#include "media/MediaControlSettings.h"
+#include "media/output/AudioSinkFactory.h"
+#include "media/output/TestAudioSink.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// How long a play may take beyond the medium's own length before the probe gives up.
+constexpr int kPlayGraceMs = 30000;
+
+int usage()
+{
+    std::fputs("usage: zyr-probe [--realtime] DEVICETYPE [PATH]\n", stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const bool realtime = args.removeAll(QStringLiteral("--realtime")) > 0;
+    if (args.isEmpty() || args.size() > 2 || args.front().startsWith(QLatin1Char('-')))
+        return usage();
+    const QString deviceType = args.value(0);
+    const QString path = args.value(1);
+
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuStart = cpuSeconds();
+
+    using namespace zyr::media;
+    MediaControl control(MediaControlSettings::toPersisted(6456, 661, 1000, 0xFFFF));
+    control.setDeviceContext({realtime ? defaultAudioSinkFactory() : AudioSinkFactory([] {
+                                  return std::make_unique<TestAudioSink>();
+                              }),
+                              {}});
+    QJsonArray doneCodes;
+    QObject::connect(&control, &MediaControl::done, &app, [&](int code) {
+        doneCodes.append(code);
+        QCoreApplication::exit(0);
+    });
+
+    control.put(MediaControl::kDeviceType, deviceType);
+    control.put(MediaControl::kFileName, path);
+    control.put(MediaControl::kCommand, QStringLiteral("Open"));
+    const std::int16_t openError = control.error();
+    QString message = control.errorMessage();
+    const std::int32_t length = control.length();
+    bool timedOut = false;
+    if (openError <= 0) {
+        control.put(MediaControl::kCommand, QStringLiteral("Play"));
+        QTimer::singleShot((realtime ? length : 0) + kPlayGraceMs, &app, [&] {
+            timedOut = true;
+            QCoreApplication::exit(0);
+        });
+        QCoreApplication::exec();
+        if (timedOut)
+            message = QStringLiteral("The play did not end in time.");
+        else if (control.error() > 0)
+            message = control.errorMessage();
+    }
+
+    QJsonObject out{{QStringLiteral("device"), deviceType},
+                    {QStringLiteral("path"), path},
+                    {QStringLiteral("error"), openError > 0 ? openError : control.error()},
+                    {QStringLiteral("message"), message},
+                    {QStringLiteral("length_ms"), length},
+                    {QStringLiteral("position_ms"), control.position()},
+                    {QStringLiteral("done"), doneCodes},
+                    {QStringLiteral("wall_s"), double(wall.nsecsElapsed()) / 1e9},
+                    {QStringLiteral("cpu_s"), cpuSeconds() - cpuStart}};
+    std::fputs(QJsonDocument(out).toJson(QJsonDocument::Compact).constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,314 @@
+// The WAV player as the user works it: File, Open with its success, failure and cancel, Play
+// and Stop, the position bar following playback, the rewind at the end, Exit while playing.
+
+#include "app/ApplicationSetup.h"
+#include "app/DesignedWindow.h"
+#include "app/KitWindows.h"
+#include "app/MessageBox.h"
+#include "app/Program.h"
+#include "app/WindowRegistry.h"
+#include "media/control/FakeDevice.h"
+#include "media/FileOpenDialog.h"
+#include "media/MediaControl.h"
+#include "media/output/SilentAudioSink.h"
+#include "media/output/TestAudioSink.h"
+#include "support/WavWriter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zyr;
+using media::MediaControl;
+
+namespace {
+
+const QString kCaption = QStringLiteral("The ZYR Multimedia WAV Player");
+const QString kCaptionFailed =
+    QStringLiteral("The ZYR Multimedia WAV Player - (No File is Loaded)");
+
+} // namespace
+
+class TestWavPlayer : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void loadHandlerSetsTheIntervalOnFirstVisitOnly();
+    void dialogAsked();
+    void cancelChangesNothing();
+    void failedOpenThenValidOpen();
+    void playsToTheEndAndRewinds();
+    void stopInMidSoundSendsNothingOnDone();
+    void barScalesALongSound();
+    void draggingTheBarDoesNotSeek();
+    void exitWhilePlayingKeepsPlaying();
+    void playBeforeAnyOpenShowsNothing();
+
+private:
+    // Answers the next dialog with `path`, or cancels it when empty.
+    void answerDialogWith(const QString &path);
+    QString wav(const QString &name, int rate, int channels, std::int64_t frames);
+    void openFile() { m_wav->menuItem(QStringLiteral("mnuOpen"))->trigger(); }
+    void click(const char *name)
+    {
+        QTest::mouseClick(m_wav->control(QString::fromLatin1(name)), Qt::LeftButton);
+    }
+    MediaControl &mm() { return *m_wav->control<MediaControl>(QStringLiteral("MMControl1")); }
+    QScrollBar &bar() { return *m_wav->control<QScrollBar>(QStringLiteral("hsbposition")); }
+    bool enabled(const char *name)
+    {
+        return m_wav->control(QString::fromLatin1(name))->isEnabled();
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<WindowRegistry> m_registry;
+    DesignedWindow *m_wav = nullptr;
+    QStringList m_messages;
+    QList<media::FileOpenDialog::Request> m_requests;
+    std::optional<QString> m_answer;
+};
+
+void TestWavPlayer::initTestCase()
+{
+    setUpApplication(*qApp);
+    MessageBox::setPresenter(
+        [this](const QString &text, const QString &title) { m_messages << title + ": " + text; });
+}
+
+void TestWavPlayer::init()
+{
+    Program::resetForTesting();
+    m_messages.clear();
+    m_requests.clear();
+    m_registry = std::make_unique<WindowRegistry>(kitWindowFactories());
+    DesignedWindow &main = m_registry->get(WindowClass::MainMenu);
+    WindowRegistry::show(main);
+    QTest::mouseClick(main.control(QStringLiteral("Image3")), Qt::LeftButton, {}, QPoint(2, 2));
+    m_wav = &m_registry->get(WindowClass::WavPlayer);
+    QVERIFY(m_wav->isVisible());
+    // Sound plays instantly into a test sink unless a test says otherwise.
+    mm().setDeviceContext({[] { return std::make_unique<media::TestAudioSink>(); }, {}});
+    m_wav->control<media::FileOpenDialog>(QStringLiteral("CMDialog1"))
+        ->setPresenter([this](const media::FileOpenDialog::Request &r) {
+            m_requests << r;
+            return m_answer;
+        });
+}
+
+void TestWavPlayer::cleanup()
+{
+    m_wav = nullptr;
+    m_registry.reset();
+}
+
+void TestWavPlayer::answerDialogWith(const QString &path)
+{
+    m_answer = path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}
+
+QString TestWavPlayer::wav(const QString &name, int rate, int channels, std::int64_t frames)
+{
+    test::WavOptions o;
+    o.sampleRate = rate;
+    o.channels = channels;
+    o.frames = frames;
+    const QString path = m_dir.filePath(name);
+    if (!test::WavWriter::write(path, o))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void TestWavPlayer::loadHandlerSetsTheIntervalOnFirstVisitOnly()
+{
+    QCOMPARE(mm().updateInterval(), 250); // the design says 1000; Form_Load made it 250
+    mm().put(MediaControl::kUpdateInterval, std::int16_t(1000));
+    click("cmdExit");
+    DesignedWindow &main = m_registry->get(WindowClass::MainMenu);
+    main.menuItem(QStringLiteral("mnuWav"))->trigger();
+    QCOMPARE(&m_registry->get(WindowClass::WavPlayer), m_wav);
+    QCOMPARE(mm().updateInterval(), 1000);
+}
+
+void TestWavPlayer::dialogAsked()
+{
+    answerDialogWith({});
+    openFile();
+    QCOMPARE(m_requests.size(), 1);
+    const media::FileOpenDialog::Request &r = m_requests.front();
+    QCOMPARE(int(r.filters.size()), 2);
+    QCOMPARE(r.filters[0].description, QStringLiteral("All Files (*.*)"));
+    QCOMPARE(r.filters[1].description, QStringLiteral("WAV Files (*.wav)"));
+    QCOMPARE(int(r.selectedFilter), 1); // WAV Files preselected
+}
+
+void TestWavPlayer::cancelChangesNothing()
+{
+    // First use: the window stays exactly as it was.
+    answerDialogWith({});
+    openFile();
+    QCOMPARE(m_wav->windowTitle(), kCaption);
+    QVERIFY(enabled("cmdPlay") && enabled("cmdStop"));
+    QCOMPARE(bar().maximum(), 32767);
+    QCOMPARE(mm().mode(), media::ControlMode::NoDevice);
+    QVERIFY(m_messages.isEmpty());
+
+    // While a sound plays: it goes on playing.
+    mm().setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
+    answerDialogWith(wav(QStringLiteral("two.wav"), 8000, 1, 16000));
+    openFile();
+    click("cmdPlay");
+    QCOMPARE(mm().mode(), media::ControlMode::Playing);
+    answerDialogWith({});
+    openFile();
+    QCOMPARE(mm().mode(), media::ControlMode::Playing);
+    QCOMPARE(bar().maximum(), 2000);
+    QCOMPARE(mm().fileName(), m_dir.filePath(QStringLiteral("two.wav")));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestWavPlayer::failedOpenThenValidOpen()
+{
+    const QString good = wav(QStringLiteral("good.wav"), 44100, 2, 44100 / 2);
+    answerDialogWith(good);
+    openFile();
+    QCOMPARE(bar().maximum(), 500);
+
+    const QString bad = m_dir.filePath(QStringLiteral("notes.txt"));
+    QVERIFY(test::WavWriter::writeText(bad));
+    answerDialogWith(bad);
+    openFile();
+    QCOMPARE(m_wav->windowTitle(), kCaptionFailed);
+    QVERIFY(!enabled("cmdPlay"));
+    QVERIFY(enabled("cmdStop"));
+    QCOMPARE(m_messages, QStringList{QStringLiteral("Error: Can't open ") + bad});
+    QCOMPARE(bar().maximum(), 500); // the bar keeps its earlier range
+    QVERIFY(mm().error() > 0);
+
+    const QString other = wav(QStringLiteral("other.wav"), 22050, 1, 22050 * 3 / 4);
+    answerDialogWith(other);
+    openFile();
+    QCOMPARE(m_wav->windowTitle(), kCaption);
+    QVERIFY(enabled("cmdPlay") && enabled("cmdStop"));
+    QCOMPARE(bar().minimum(), 0);
+    QCOMPARE(bar().maximum(), 750);
+    QVERIFY(bar().isEnabled());
+    QCOMPARE(m_messages.size(), 1);
+}
+
+void TestWavPlayer::playsToTheEndAndRewinds()
+{
+    answerDialogWith(wav(QStringLiteral("short.wav"), 44100, 2, 44100));
+    openFile();
+    QSignalSpy done(&mm(), &MediaControl::done);
+    click("cmdPlay");
+    QTRY_COMPARE(done.size(), 1);
+    QCOMPARE(done.front().front().toInt(), MediaControl::kNotifySuccessful);
+    // The window answered Done with Prev: back at the start, ready to play again.
+    QCOMPARE(mm().position(), 0);
+    QCOMPARE(mm().mode(), media::ControlMode::Stopped);
+    click("cmdPlay");
+    QTRY_COMPARE(done.size(), 2);
+    QCOMPARE(mm().position(), 0);
+}
+
+void TestWavPlayer::stopInMidSoundSendsNothingOnDone()
+{
+    mm().setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
+    answerDialogWith(wav(QStringLiteral("long.wav"), 8000, 1, 8000 * 5));
+    openFile();
+    QSignalSpy done(&mm(), &MediaControl::done);
+    click("cmdPlay");
+    QTest::qWait(300);
+    click("cmdStop");
+    const std::int32_t stoppedAt = mm().position();
+    QTRY_COMPARE(done.size(), 1);
+    QCOMPARE(done.front().front().toInt(), MediaControl::kNotifyAborted);
+    QVERIFY2(stoppedAt > 100 && stoppedAt < 5000, qPrintable(QString::number(stoppedAt)));
+    QCOMPARE(mm().position(), stoppedAt); // no Prev was sent
+}
+
+void TestWavPlayer::barScalesALongSound()
+{
+    // A 40 s sound: a length above what the 16-bit bar holds.
+    answerDialogWith(wav(QStringLiteral("forty.wav"), 8000, 1, 8000 * 40));
+    openFile();
+    QCOMPARE(mm().length(), 40000);
+    QCOMPARE(bar().maximum(), 32767);
+
+    // Half way through, the thumb stands half way along the bar.
+    test::FakeDevice *fake = nullptr;
+    mm().setDeviceContext({{}, [&](const QString &) {
+                               auto d = std::make_unique<test::FakeDevice>();
+                               d->length = 40000;
+                               fake = d.get();
+                               return std::unique_ptr<media::MediaDevice>(std::move(d));
+                           }});
+    openFile();
+    QVERIFY(fake);
+    fake->position = 20000;
+    emit mm().statusUpdate();
+    QCOMPARE(bar().value(), 16383);
+    fake->position = 40000;
+    emit mm().statusUpdate();
+    QCOMPARE(bar().value(), 32767);
+    // At the end, Done finds the unnarrowed position equal to the length and rewinds.
+    click("cmdPlay");
+    fake->finish();
+    QTRY_COMPARE(fake->position, 0);
+    emit mm().statusUpdate();
+    QCOMPARE(bar().value(), 0);
+}
+
+void TestWavPlayer::draggingTheBarDoesNotSeek()
+{
+    mm().setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
+    answerDialogWith(wav(QStringLiteral("drag.wav"), 8000, 1, 8000 * 4));
+    openFile();
+    click("cmdPlay");
+    QTest::qWait(100);
+    bar().setValue(3500); // the user drags the thumb
+    QTest::qWait(30);
+    QVERIFY(mm().position() < 1500);
+    // The next status update (every 250 ms) puts the thumb back at the playing position.
+    QTRY_VERIFY(bar().value() < 1500);
+    QVERIFY(bar().value() > 0);
+}
+
+void TestWavPlayer::exitWhilePlayingKeepsPlaying()
+{
+    mm().setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
+    answerDialogWith(wav(QStringLiteral("going.wav"), 8000, 1, 8000 * 3));
+    openFile();
+    click("cmdPlay");
+    m_wav->menuItem(QStringLiteral("mnuExit"))->trigger();
+    DesignedWindow &main = m_registry->get(WindowClass::MainMenu);
+    QVERIFY(main.isVisible());
+    QVERIFY(!m_wav->isVisible());
+    QTest::qWait(600);
+    QCOMPARE(mm().mode(), media::ControlMode::Playing);
+    const int thumb = bar().value();
+    QVERIFY2(thumb >= 250, qPrintable(QString::number(thumb))); // followed while hidden
+    main.menuItem(QStringLiteral("mnuWav"))->trigger();
+    QVERIFY(m_wav->isVisible());
+    QCOMPARE(m_wav->windowTitle(), kCaption);
+    QTRY_VERIFY(bar().value() > thumb);
+}
+
+void TestWavPlayer::playBeforeAnyOpenShowsNothing()
+{
+    click("cmdPlay");
+    QCOMPARE(mm().error(), std::int16_t(media::MediaErrorCode::NoDeviceOpen));
+    click("cmdStop");
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_wav->windowTitle(), kCaption);
+    QVERIFY(!Program::ending());
+}
+
+QTEST_MAIN(TestWavPlayer)
+#include "tst_wavplayer.moc"

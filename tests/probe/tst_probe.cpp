@@ -1,0 +1,81 @@
+// zyr-probe as benchmarks and scripts use it: one JSON line, exit 0 also for a refused file.
+
+#include "support/WavWriter.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestProbe : public QObject {
+    Q_OBJECT
+private slots:
+    void reportsAPlayAndARefusal();
+    void wrongCommandLine();
+
+private:
+    QJsonObject probe(const QStringList &args, int *exitCode = nullptr);
+};
+
+QJsonObject TestProbe::probe(const QStringList &args, int *exitCode)
+{
+    QProcess p;
+    p.start(QStringLiteral(ZYR_PROBE_PATH), args);
+    if (!p.waitForFinished(60000))
+        return {};
+    if (exitCode)
+        *exitCode = p.exitCode();
+    const QList<QByteArray> lines = p.readAllStandardOutput().trimmed().split('\n');
+    if (lines.size() != 1)
+        return {};
+    return QJsonDocument::fromJson(lines.front()).object();
+}
+
+void TestProbe::reportsAPlayAndARefusal()
+{
+    QTemporaryDir dir;
+    zyr::test::WavOptions o;
+    o.sampleRate = 22050;
+    o.channels = 1;
+    o.frames = 22050 * 2 + 11;
+    const QString wav = dir.filePath(QStringLiteral("two.wav"));
+    QVERIFY(zyr::test::WavWriter::write(wav, o));
+
+    int code = -1;
+    QJsonObject r = probe({QStringLiteral("WaveAudio"), wav}, &code);
+    QCOMPARE(code, 0);
+    QCOMPARE(r.value(QStringLiteral("device")).toString(), QStringLiteral("WaveAudio"));
+    QCOMPARE(r.value(QStringLiteral("path")).toString(), wav);
+    QCOMPARE(r.value(QStringLiteral("error")).toInt(), 0);
+    QCOMPARE(r.value(QStringLiteral("length_ms")).toInt(), 2000);
+    QCOMPARE(r.value(QStringLiteral("position_ms")).toInt(), 2000);
+    QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{1});
+    QVERIFY(r.value(QStringLiteral("wall_s")).toDouble() < 1.9); // faster than real time
+    QVERIFY(r.value(QStringLiteral("cpu_s")).toDouble() > 0);
+
+    const QString text = dir.filePath(QStringLiteral("notes.txt"));
+    QVERIFY(zyr::test::WavWriter::writeText(text));
+    r = probe({QStringLiteral("WaveAudio"), text}, &code);
+    QCOMPARE(code, 0);
+    QVERIFY(r.value(QStringLiteral("error")).toInt() > 0);
+    QVERIFY(!r.value(QStringLiteral("message")).toString().isEmpty());
+    QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{});
+
+    r = probe({QStringLiteral("NoSuchDevice"), wav}, &code);
+    QCOMPARE(code, 0);
+    QVERIFY(r.value(QStringLiteral("error")).toInt() > 0);
+}
+
+void TestProbe::wrongCommandLine()
+{
+    QProcess p;
+    p.start(QStringLiteral(ZYR_PROBE_PATH), {});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 2);
+    QVERIFY(p.readAllStandardOutput().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestProbe)
+#include "tst_probe.moc"
