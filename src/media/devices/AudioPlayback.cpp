@@ -40,11 +40,9 @@ AudioPlayback::~AudioPlayback()
 
 void AudioPlayback::play()
 {
-    if (m_paused)
-        m_sink->setPaused(false);
-    m_paused = false;
     m_playing = true;
-    issue(true, std::nullopt);
+    m_paused = false;
+    issue(std::nullopt);
 }
 
 void AudioPlayback::pause()
@@ -52,7 +50,7 @@ void AudioPlayback::pause()
     if (!m_playing)
         return;
     m_paused = true;
-    m_sink->setPaused(true);
+    issue(std::nullopt);
 }
 
 void AudioPlayback::stop()
@@ -61,26 +59,32 @@ void AudioPlayback::stop()
     const bool wasAtEnd = m_atEnd;
     m_playing = false;
     m_paused = false;
-    m_sink->setPaused(false);
-    issue(false, here);
+    issue(here);
     m_atEnd = wasAtEnd;
 }
 
 void AudioPlayback::seekToFrame(std::int64_t sourceFrame)
 {
-    issue(m_playing, std::clamp<std::int64_t>(sourceFrame, 0, m_lengthFrames));
+    issue(std::clamp<std::int64_t>(sourceFrame, 0, m_lengthFrames));
 }
 
-void AudioPlayback::issue(bool playing, std::optional<std::int64_t> seekTo)
+void AudioPlayback::issue(std::optional<std::int64_t> seekTo)
 {
     m_requestedPosition = seekTo ? *seekTo : positionFrames();
     m_atEnd = false;
     {
         std::lock_guard lock(m_mutex);
-        m_command.playing = playing;
+        m_command.playing = m_playing;
+        // A stopped device keeps its sink paused: nothing is to be heard until the next play.
+        m_command.paused = m_paused || !m_playing;
         if (seekTo)
             m_command.seekTo = seekTo;
         m_requestedSerial = ++m_commandSerial;
+        // A pause is heard at once where the sink is running; the command keeps the sink paused
+        // should it still be opening. Under the lock, so the worker cannot undo it with the
+        // command before (it sets the pause only while no newer command waits).
+        if (m_paused)
+            m_sink->setPaused(true);
     }
     m_wake.notify_all();
 }
@@ -159,7 +163,8 @@ void AudioPlayback::run()
             break;
 
         if (m_commandSerial != serial) {
-            const Command command = std::exchange(m_command, Command{m_command.playing, {}});
+            const Command command =
+                std::exchange(m_command, Command{m_command.playing, m_command.paused, {}});
             serial = m_commandSerial;
             lock.unlock();
             if (command.seekTo && !sinkError) {
@@ -172,12 +177,14 @@ void AudioPlayback::run()
             }
             playing = command.playing;
             ended = false;
-            m_appliedSerial.store(serial, std::memory_order_release);
             if (playing && sinkError) {
                 report(serial, sinkError);
                 ended = true;
             }
             lock.lock();
+            if (!sinkError && m_commandSerial == serial)
+                m_sink->setPaused(command.paused);
+            m_appliedSerial.store(serial, std::memory_order_release);
             continue;
         }
 

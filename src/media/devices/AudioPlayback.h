@@ -6,10 +6,11 @@
 // objects and reports the end of the medium, or a failure, through queued calls, so
 // finished() and failed() are emitted on the UI thread.
 //
-// Commands. play(), stop() and seekToFrame() leave their wish in a small command record and
-// raise the command serial; the worker applies the latest record as a whole, so a quick series
-// of commands collapses into its outcome. An end or failure that the worker met while serving
-// an older serial is dropped on arrival: it belongs to a playback the user has already left.
+// Commands. play(), pause(), stop() and seekToFrame() leave their wish in a small command
+// record and raise the command serial; the worker applies the latest record as a whole, so a quick
+// series of commands collapses into its outcome. An end or failure that the worker met while
+// serving an older serial is dropped on arrival: it belongs to a playback the user has already
+// left.
 //
 // Clock. The position is the source frame the worker last seeked to, plus what the sink has
 // actually played since (converted back to the source rate). While a command is on its way
@@ -61,13 +62,15 @@ signals:
     void failed(const zyr::media::MediaError &error);
 
 private:
-    // The owner's wish, applied by the worker as a whole.
+    // The owner's wish, applied by the worker as a whole: first the seek (with a flush of the
+    // sink), then the sink's pause, so that nothing buffered before a stop or seek is heard.
     struct Command {
         bool playing = false;
+        bool paused = false;
         std::optional<std::int64_t> seekTo;
     };
 
-    void issue(bool playing, std::optional<std::int64_t> seekTo);
+    void issue(std::optional<std::int64_t> seekTo);
     void run();
     void report(std::uint64_t serial, std::optional<MediaError> error);
 
