@@ -4,6 +4,7 @@
 #include "media/MediaButtonWidget.h"
 #include "media/MediaControlSettings.h"
 
+#include <QGuiApplication>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -239,8 +240,14 @@ MediaErrorCode MediaControl::open()
     if (!device)
         return fail(MediaErrorCode::UnknownDeviceType,
                     QStringLiteral("The device type \"%1\" is not known.").arg(m_deviceType));
-    if (const Result<void> r = device->open(m_fileName); !r.ok())
-        return fail(r.error());
+    const bool mustWait = !device->isReadyToOpen();
+    if (mustWait)
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    const Result<void> opened = device->open(m_fileName);
+    if (mustWait)
+        QGuiApplication::restoreOverrideCursor();
+    if (!opened.ok())
+        return fail(opened.error());
     m_device = std::move(device);
     connect(m_device.get(), &MediaDevice::playbackFinished, this,
             &MediaControl::onPlaybackFinished);

@@ -4,7 +4,17 @@
 
 namespace zyr {
 
-// frmMidi, the MIDI player. Its File, Exit hides the window first and then shows the main menu.
+namespace media {
+class MediaControl;
+class FileOpenDialog;
+enum class MediaButton;
+} // namespace media
+
+// frmMidi, the MIDI player: File, Open picks a MIDI file and opens it as a "Sequencer" device;
+// its own Play and Stop buttons and the control's Play, Pause and Stop buttons play it, and a
+// large status box says what was last asked for. Every stop and the end of the music send
+// "Next", which rewinds. File, Exit hides the window first, then shows the main menu; the music
+// goes on.
 class MidiPlayerWindow : public KitWindow {
     Q_OBJECT
 public:
@@ -12,10 +22,25 @@ public:
 
     static WindowDesign design();
 
+    void mnuOpen_Click();
+    void cmdPlay_Click();
+    void cmdStop_Click();
+    void MMControl1_PlayClick(bool &Cancel);
+    void MMControl1_PauseClick(bool &Cancel);
+    void MMControl1_PauseCompleted(int Errorcode);
+    void MMControl1_StopClick(bool &Cancel);
+    void MMControl1_StatusUpdate();
+    void MMControl1_Done(int NotifyCode);
     void mnuExit_Click();
 
 protected:
     ReturnOrder returnOrder() const override { return ReturnOrder::HideThenShow; }
+
+private:
+    media::MediaControl &mmControl() const;
+    void setStatus(const QString &text);
+    void onButtonClick(media::MediaButton button, bool &cancel);
+    void onButtonCompleted(media::MediaButton button, int errorCode);
 };
 
 } // namespace zyr

@@ -1,5 +1,6 @@
 #include "media/devices/DeviceTypes.h"
 
+#include "media/devices/SequencerDevice.h"
 #include "media/devices/WaveAudioDevice.h"
 
 #include <array>
@@ -13,8 +14,9 @@ template <typename Device> std::unique_ptr<MediaDevice> make(const DeviceContext
     return std::make_unique<Device>(context.sinks);
 }
 
-const std::array<DeviceType, 1> kDeviceTypes{{
+const std::array<DeviceType, 2> kDeviceTypes{{
     {"WaveAudio", &make<WaveAudioDevice>},
+    {"Sequencer", &make<SequencerDevice>},
 }};
 
 } // namespace

@@ -63,6 +63,10 @@ public:
 
     virtual DeviceCapabilities capabilities() const { return {}; }
 
+    // Whether open() can start at once; false while it would first wait for something shared
+    // to finish loading (the control shows the busy cursor while it waits).
+    virtual bool isReadyToOpen() const { return true; }
+
 signals:
     // The playback ran to its end; the position now equals the length.
     void playbackFinished();

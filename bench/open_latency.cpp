@@ -1,0 +1,78 @@
+// open_latency: how long "Open" takes on the media device control, per device type, once
+// what it shares is loaded; and, separately, how long the General MIDI SoundFont takes to
+// load. Prints one JSON line.
+//
+//   open_latency [--runs N] DEVICETYPE FILE
+//
+// For "Sequencer" the first figure is the SoundFont load (waited for before the first Open);
+// every Open after that is timed on its own, and the median, minimum and maximum reported.
+
+#include "media/devices/SoundFontLibrary.h"
+#include "media/MediaControl.h"
+#include "media/MediaControlSettings.h"
+#include "media/output/TestAudioSink.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    int runs = 50;
+    if (args.size() >= 2 && args[0] == QLatin1String("--runs")) {
+        runs = std::max(1, args[1].toInt());
+        args = args.mid(2);
+    }
+    if (args.size() != 2) {
+        std::fputs("usage: open_latency [--runs N] DEVICETYPE FILE\n", stderr);
+        return 2;
+    }
+    using namespace zyr::media;
+
+    double soundFontMs = -1;
+    if (args[0].compare(QLatin1String("Sequencer"), Qt::CaseInsensitive) == 0) {
+        QElapsedTimer t;
+        t.start();
+        const bool ok = SoundFontLibrary::instance().soundFont().ok();
+        soundFontMs = double(t.nsecsElapsed()) / 1e6;
+        if (!ok) {
+            std::fputs("no SoundFont\n", stderr);
+            return 1;
+        }
+    }
+
+    MediaControl control(MediaControlSettings::toPersisted(5927, 873, 250, 0));
+    control.setDeviceContext({[] { return std::make_unique<TestAudioSink>(); }, {}});
+    control.put(MediaControl::kDeviceType, args[0]);
+    control.put(MediaControl::kFileName, args[1]);
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        control.put(MediaControl::kCommand, QStringLiteral("Open"));
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (control.error() > 0) {
+            std::fprintf(stderr, "open failed: %s\n", qPrintable(control.errorMessage()));
+            return 1;
+        }
+    }
+    std::sort(ms.begin(), ms.end());
+    const QJsonObject out{{QStringLiteral("device"), args[0]},
+                          {QStringLiteral("file"), args[1]},
+                          {QStringLiteral("runs"), runs},
+                          {QStringLiteral("soundfont_load_ms"), soundFontMs},
+                          {QStringLiteral("open_median_ms"), ms[ms.size() / 2]},
+                          {QStringLiteral("open_min_ms"), ms.front()},
+                          {QStringLiteral("open_max_ms"), ms.back()}};
+    std::puts(QJsonDocument(out).toJson(QJsonDocument::Compact).constData());
+    return 0;
+}
