@@ -1,12 +1,11 @@
 #include "app/DesignPicture.h"
 
 #include <QImageReader>
-#include <QMouseEvent>
 #include <QPixmap>
 
 namespace zyr {
 
-DesignPicture::DesignPicture(const QString &resource, QWidget *parent) : QLabel(parent)
+DesignPicture::DesignPicture(const QString &resource, QWidget *parent) : ClickableLabel(parent)
 {
     // QImageReader::read() gives the first frame of an animated GIF; nothing animates.
     QImageReader reader(resource);
@@ -16,22 +15,6 @@ DesignPicture::DesignPicture(const QString &resource, QWidget *parent) : QLabel(
     setScaledContents(false);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::NoFocus);
-}
-
-void DesignPicture::mousePressEvent(QMouseEvent *event)
-{
-    m_pressed = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void DesignPicture::mouseReleaseEvent(QMouseEvent *event)
-{
-    const bool click = m_pressed && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    m_pressed = false;
-    event->accept();
-    if (click)
-        emit clicked();
 }
 
 } // namespace zyr

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QLabel>
+#include "app/ClickableLabel.h"
 
 namespace zyr {
 
 // A picture of a window design: the first frame of a GIF (or an icon) at its own size, at the
 // top left of its box, unstretched and without a border; raises clicked() when clicked.
-class DesignPicture : public QLabel {
+class DesignPicture : public ClickableLabel {
     Q_OBJECT
 public:
     explicit DesignPicture(const QString &resource, QWidget *parent = nullptr);
@@ -14,16 +14,8 @@ public:
     // The picture as loaded: its first frame only.
     QImage image() const { return m_image; }
 
-signals:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-
 private:
     QImage m_image;
-    bool m_pressed = false;
 };
 
 } // namespace zyr

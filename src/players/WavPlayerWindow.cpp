@@ -1,11 +1,10 @@
 #include "players/WavPlayerWindow.h"
 
 #include "app/HandlerGuard.h"
-#include "app/MessageBox.h"
 #include "app/WindowRegistry.h"
 #include "media/ComponentProperties.h"
 #include "players/PlayerComponents.h"
-#include "players/PositionBar.h"
+#include "players/PlayerOpenSequence.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -88,36 +87,19 @@ void WavPlayerWindow::Form_Load()
 
 void WavPlayerWindow::mnuOpen_Click()
 {
-    media::FileDialogProperties dlg(dialog());
-    // Anything the dialog raises, a cancel included, ends the handler with nothing changed.
-    try {
-        dlg.setFilter(kFilter);
-        dlg.setFilterIndex(2);
-        dlg.setAction(1);
-    } catch (const std::exception &) {
+    const OpenOutcome outcome =
+        openThroughDialog(dialog(), mmControl(), kFilter, QStringLiteral("WaveAudio"));
+    if (outcome == OpenOutcome::Cancelled)
         return;
-    }
-
-    media::MediaControlProperties mm(mmControl());
-    mm.setDeviceType(QStringLiteral("WaveAudio"));
-    mm.setFileName(dlg.fileName());
-    mm.setCommand(QStringLiteral("Open"));
     DesignedWindow &self = registry().get(WindowClass::WavPlayer);
-    if (mm.error() > 0) {
-        control<QPushButton>(QStringLiteral("cmdPlay"))->setEnabled(false);
-        control<QPushButton>(QStringLiteral("cmdStop"))->setEnabled(true);
-        self.setWindowTitle(kCaptionNotLoaded);
-        MessageBox::critical(&self, QStringLiteral("Can't open ") + dlg.fileName(),
-                             QStringLiteral("Error"));
-        return;
-    }
-    control<QPushButton>(QStringLiteral("cmdPlay"))->setEnabled(true);
+    const bool opened = outcome == OpenOutcome::Opened;
+    control<QPushButton>(QStringLiteral("cmdPlay"))->setEnabled(opened);
     control<QPushButton>(QStringLiteral("cmdStop"))->setEnabled(true);
-    self.setWindowTitle(kCaption);
-    auto *bar = control<QScrollBar>(QStringLiteral("hsbposition"));
-    bar->setMinimum(0);
-    bar->setMaximum(positionBarMaximum(mm.length()));
-    bar->setEnabled(true);
+    self.setWindowTitle(opened ? kCaption : kCaptionNotLoaded);
+    if (opened)
+        setBarToMedium(*control<QScrollBar>(QStringLiteral("hsbposition")), mmControl());
+    else
+        reportCantOpen(&self, QStringLiteral("Can't open "), dialog());
 }
 
 void WavPlayerWindow::cmdPlay_Click()
@@ -132,9 +114,7 @@ void WavPlayerWindow::cmdStop_Click()
 
 void WavPlayerWindow::MMControl1_StatusUpdate()
 {
-    media::MediaControlProperties mm(mmControl());
-    control<QScrollBar>(QStringLiteral("hsbposition"))
-        ->setValue(positionBarValue(mm.position(), mm.length()));
+    followPosition(*control<QScrollBar>(QStringLiteral("hsbposition")), mmControl());
 }
 
 void WavPlayerWindow::MMControl1_Done(int)

@@ -1,0 +1,49 @@
+#include "players/PlayerOpenSequence.h"
+
+#include "app/MessageBox.h"
+#include "media/ComponentProperties.h"
+#include "players/PositionBar.h"
+
+#include <QScrollBar>
+
+namespace zyr {
+
+OpenOutcome openThroughDialog(media::Dispatchable &dialog, media::Dispatchable &control,
+                              const QString &filter, const QString &deviceType)
+{
+    media::FileDialogProperties dlg(dialog);
+    try {
+        dlg.setFilter(filter);
+        dlg.setFilterIndex(2);
+        dlg.setAction(1);
+    } catch (const std::exception &) {
+        return OpenOutcome::Cancelled;
+    }
+    media::MediaControlProperties mm(control);
+    mm.setDeviceType(deviceType);
+    mm.setFileName(dlg.fileName());
+    mm.setCommand(QStringLiteral("Open"));
+    return mm.error() > 0 ? OpenOutcome::Failed : OpenOutcome::Opened;
+}
+
+void reportCantOpen(QWidget *window, const QString &prefix, media::Dispatchable &dialog)
+{
+    MessageBox::critical(window, prefix + media::FileDialogProperties(dialog).fileName(),
+                         QStringLiteral("Error"));
+}
+
+void setBarToMedium(QScrollBar &bar, media::Dispatchable &control)
+{
+    bar.setMinimum(0);
+    bar.setMaximum(positionBarMaximum(media::MediaControlProperties(control).length()));
+    bar.setEnabled(true);
+}
+
+void followPosition(QScrollBar &bar, media::Dispatchable &control)
+{
+    media::MediaControlProperties mm(control);
+    const std::int32_t position = mm.position();
+    bar.setValue(positionBarValue(position, mm.length()));
+}
+
+} // namespace zyr

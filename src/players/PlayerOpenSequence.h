@@ -1,0 +1,38 @@
+#pragma once
+// What the players' File, Open handlers and position bars have in common.
+
+#include <QString>
+
+class QScrollBar;
+class QWidget;
+
+namespace zyr {
+
+namespace media {
+class Dispatchable;
+}
+
+enum class OpenOutcome {
+    Cancelled, // the dialog raised an error (a cancel included): nothing was changed
+    Failed,    // the control's Error is above 0 after "Open"
+    Opened
+};
+
+// Shows the dialog with `filter` and the second filter preselected, inside a trap: anything the
+// dialog raises ends it as Cancelled. Then sets the control's device type, passes the dialog's
+// file name on, sends "Open" and reads Error (0 and below count as success).
+OpenOutcome openThroughDialog(media::Dispatchable &dialog, media::Dispatchable &control,
+                              const QString &filter, const QString &deviceType);
+
+// The failed open's message: `prefix` directly followed by the path the dialog returned, in a
+// critical message box titled "Error".
+void reportCantOpen(QWidget *window, const QString &prefix, media::Dispatchable &dialog);
+
+// After a successful open: the bar runs from 0 over the medium's length and is enabled; its
+// value is left for the next status update.
+void setBarToMedium(QScrollBar &bar, media::Dispatchable &control);
+
+// On a status update: the thumb moves to the playing position.
+void followPosition(QScrollBar &bar, media::Dispatchable &control);
+
+} // namespace zyr
