@@ -4,7 +4,15 @@
 
 namespace zyr {
 
-// frmCD, the audio CD player.
+namespace media {
+class MediaControl;
+enum class MediaButton;
+} // namespace media
+
+// frmCD, the audio CD player: Load opens the disc in the drive as a "CDAudio" device; the
+// control's own buttons play, pause, stop, skip and eject, and the status box tells the user's
+// last action. After an eject has finished the window sends "Load". Exit returns to the main
+// menu; the disc goes on playing.
 class CdPlayerWindow : public KitWindow {
     Q_OBJECT
 public:
@@ -12,7 +20,22 @@ public:
 
     static WindowDesign design();
 
+    void cmdLoad_Click();
     void cmdExit_Click();
+    void MMControl1_PlayClick(bool &Cancel);
+    void MMControl1_PauseClick(bool &Cancel);
+    void MMControl1_StopClick(bool &Cancel);
+    void MMControl1_NextClick(bool &Cancel);
+    void MMControl1_EjectClick(bool &Cancel);
+    void MMControl1_EjectCompleted(int Errorcode);
+
+private:
+    media::MediaControl &mmControl() const;
+    void setStatus(const QString &text);
+    // "Disk Loaded" when the control reports success, else the text the window starts with.
+    void reportLoad();
+    void onButtonClick(media::MediaButton button, bool &cancel);
+    void onButtonCompleted(media::MediaButton button, int errorCode);
 };
 
 } // namespace zyr

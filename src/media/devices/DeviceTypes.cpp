@@ -1,5 +1,6 @@
 #include "media/devices/DeviceTypes.h"
 
+#include "media/devices/CdAudioDevice.h"
 #include "media/devices/SequencerDevice.h"
 #include "media/devices/WaveAudioDevice.h"
 
@@ -14,9 +15,10 @@ template <typename Device> std::unique_ptr<MediaDevice> make(const DeviceContext
     return std::make_unique<Device>(context.sinks);
 }
 
-const std::array<DeviceType, 2> kDeviceTypes{{
+const std::array<DeviceType, 3> kDeviceTypes{{
     {"WaveAudio", &make<WaveAudioDevice>},
     {"Sequencer", &make<SequencerDevice>},
+    {"CDAudio", &make<CdAudioDevice>},
 }};
 
 } // namespace

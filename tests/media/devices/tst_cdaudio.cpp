@@ -1,0 +1,243 @@
+// The CDAudio device through the media device control, on cue/bin images the tests write:
+// tracks and lengths, Prev and Next between tracks, playback across a boundary and to the end,
+// the errors of drives and discs, and Eject and Load with a tray that takes time to move.
+
+#include "SlowTrayDrive.h"
+
+#include "media/devices/CdAudioDevice.h"
+#include "media/MediaControl.h"
+#include "media/MediaControlSettings.h"
+#include "media/output/TestAudioSink.h"
+#include "support/CdImageWriter.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zyr::media;
+using zyr::test::CdImageOptions;
+using zyr::test::CdImageTrack;
+using zyr::test::CdImageWriter;
+using zyr::test::SlowTrayDrive;
+
+Q_DECLARE_METATYPE(zyr::test::CdImageOptions)
+
+namespace {
+
+constexpr auto kTravel = std::chrono::milliseconds(300);
+
+// A control whose CDAudio devices use `drive` (an image with a slow tray), sound into a test sink.
+struct Rig {
+    MediaControl control{MediaControlSettings::toPersisted(5927, 873, 1000, 0)};
+    std::shared_ptr<SlowTrayDrive> drive;
+    TestAudioSink *sink = nullptr;
+    QList<int> done;
+
+    explicit Rig(const QString &cue)
+    {
+        drive = std::make_shared<SlowTrayDrive>(cue, kTravel);
+        DeviceContext context;
+        context.makeDevice = [this](const QString &) -> std::unique_ptr<MediaDevice> {
+            return std::make_unique<CdAudioDevice>(
+                [this] {
+                    auto s = std::make_unique<TestAudioSink>();
+                    sink = s.get();
+                    return s;
+                },
+                [this](const QString &) { return drive; });
+        };
+        control.setDeviceContext(std::move(context));
+        control.put(MediaControl::kDeviceType, QStringLiteral("CDAudio"));
+        QObject::connect(&control, &MediaControl::done, &control, [this](int c) { done << c; });
+    }
+    void command(const char *c) { control.put(MediaControl::kCommand, QString::fromLatin1(c)); }
+};
+
+} // namespace
+
+class TestCdAudio : public QObject {
+    Q_OBJECT
+private slots:
+    void tracksAndLength_data();
+    void tracksAndLength();
+    void playsAcrossTracksToTheEnd();
+    void prevWithinAndAfterThreeSeconds();
+    void nextStopsAtTheLastTrack();
+    void errors_data();
+    void errors();
+    void ejectRunsOffTheUiThreadAndLoadReopens();
+    void loadThatCannotCloseTheTrayFails();
+
+private:
+    QString image(const QString &name, const CdImageOptions &options);
+    QTemporaryDir m_dir;
+};
+
+QString TestCdAudio::image(const QString &name, const CdImageOptions &options)
+{
+    QString why;
+    const auto written =
+        CdImageWriter::write(m_dir.filePath(name + QStringLiteral(".cue")), options, &why);
+    if (!written)
+        qFatal("cannot write image: %s", qPrintable(why));
+    return written->cuePath;
+}
+
+void TestCdAudio::tracksAndLength_data()
+{
+    QTest::addColumn<CdImageOptions>("disc");
+    QTest::addColumn<int>("lengthMs");
+    QTest::addColumn<QList<qint64>>("starts");
+    QTest::newRow("one track") << CdImageOptions{{{true, 150}}, 0} << 2000 << QList<qint64>{0};
+    QTest::newRow("three tracks") << CdImageOptions{{{true, 75}, {true, 300}, {true, 38}}, 0}
+                                  << 5507 << QList<qint64>{0, 1000, 5000};
+    QTest::newRow("data track last") << CdImageOptions{{{true, 225}, {true, 75}, {false, 150}}, 0}
+                                     << 4000 << QList<qint64>{0, 3000};
+}
+
+void TestCdAudio::tracksAndLength()
+{
+    QFETCH(CdImageOptions, disc);
+    QFETCH(int, lengthMs);
+    QFETCH(QList<qint64>, starts);
+    Rig rig(image(QStringLiteral("disc"), disc));
+    rig.command("Open");
+    QCOMPARE(rig.control.error(), 0);
+    QCOMPARE(rig.control.length(), lengthMs);
+    // Next from each track lands on the next track's start; the last one stays.
+    for (qsizetype i = 1; i < starts.size(); ++i) {
+        rig.command("Next");
+        QCOMPARE(qint64(rig.control.position()), starts[i]);
+    }
+    rig.command("Next");
+    QCOMPARE(qint64(rig.control.position()), starts.last());
+}
+
+void TestCdAudio::playsAcrossTracksToTheEnd()
+{
+    Rig rig(image(QStringLiteral("across"), CdImageOptions{{{true, 40}, {true, 35}}, 0}));
+    rig.command("Open");
+    rig.command("Play");
+    QTRY_COMPARE(rig.done, QList<int>{MediaControl::kNotifySuccessful});
+    QCOMPARE(rig.control.position(), rig.control.length());
+    const std::vector<float> got = rig.sink->received();
+    QCOMPARE(got.size(), std::size_t(75 * CdImageWriter::kFramesPerSector * 2));
+    // Every sample in disc order, over the boundary between the tracks.
+    for (std::int32_t sector : {0, 39, 40, 74})
+        for (int frame : {0, 587}) {
+            const std::size_t i = (std::size_t(sector) * 588 + std::size_t(frame)) * 2;
+            QCOMPARE(got[i], CdImageWriter::floatSampleAt(sector, frame, 0));
+            QCOMPARE(got[i + 1], CdImageWriter::floatSampleAt(sector, frame, 1));
+        }
+}
+
+void TestCdAudio::prevWithinAndAfterThreeSeconds()
+{
+    Rig rig(image(QStringLiteral("prev"), CdImageOptions{{{true, 75}, {true, 75}, {true, 75}}, 0}));
+    rig.command("Open");
+    rig.command("Next");
+    rig.command("Next"); // the start of track 3
+    QCOMPARE(rig.control.position(), 2000);
+    rig.command("Prev"); // on a track's start: its start again
+    QCOMPARE(rig.control.position(), 2000);
+    rig.command("Prev"); // within 3 s of the last Prev: the previous track
+    QCOMPARE(rig.control.position(), 1000);
+    QTest::qWait(3100);
+    rig.command("Next");
+    QCOMPARE(rig.control.position(), 2000);
+    rig.command("Prev"); // more than 3 s after the last Prev: the current track's start
+    QCOMPARE(rig.control.position(), 2000);
+    QVERIFY(rig.done.isEmpty()); // seeks never raise Done
+}
+
+void TestCdAudio::nextStopsAtTheLastTrack()
+{
+    Rig rig(image(QStringLiteral("next"), CdImageOptions{{{true, 75}, {true, 75}}, 0}));
+    rig.command("Open");
+    rig.command("Next");
+    rig.command("Next");
+    rig.command("Next");
+    QCOMPARE(rig.control.position(), 1000);
+    QCOMPARE(rig.control.mode(), ControlMode::Stopped);
+}
+
+void TestCdAudio::errors_data()
+{
+    QTest::addColumn<CdImageOptions>("disc");
+    QTest::addColumn<int>("error");
+    QTest::newRow("data only") << CdImageOptions{{{false, 150}}, 0}
+                               << int(MediaErrorCode::UnsupportedFormat);
+    QTest::newRow("bin shorter than its cue sheet")
+        << CdImageOptions{{{true, 75}, {true, 150}}, 200} << int(MediaErrorCode::CorruptMedia);
+}
+
+void TestCdAudio::errors()
+{
+    QFETCH(CdImageOptions, disc);
+    QFETCH(int, error);
+    Rig rig(image(QStringLiteral("bad"), disc));
+    QElapsedTimer t;
+    t.start();
+    rig.command("Open");
+    QCOMPARE(int(rig.control.error()), error);
+    QVERIFY(!rig.control.errorMessage().isEmpty());
+    QCOMPARE(rig.control.mode(), ControlMode::NoDevice);
+    QVERIFY(t.elapsed() < 5000);
+
+    // And the machine's own drive: there is none here, and the device says so.
+    MediaControl real(MediaControlSettings::toPersisted(5927, 873, 1000, 0));
+    real.setDeviceContext({[] { return std::make_unique<TestAudioSink>(); }, {}});
+    real.put(MediaControl::kDeviceType, QStringLiteral("CDAudio"));
+    real.put(MediaControl::kCommand, QStringLiteral("Open"));
+    QVERIFY(real.error() > 0);
+    QVERIFY(!real.errorMessage().isEmpty());
+}
+
+void TestCdAudio::ejectRunsOffTheUiThreadAndLoadReopens()
+{
+    Rig rig(image(QStringLiteral("eject"), CdImageOptions{{{true, 75}, {true, 75}}, 0}));
+    rig.command("Open");
+    rig.command("Play");
+    QList<int> completed;
+    connect(&rig.control, &MediaControl::buttonCompleted, &rig.control,
+            [&](MediaButton b, int code) {
+                if (b == MediaButton::Eject)
+                    completed << code;
+            });
+    QElapsedTimer t;
+    t.start();
+    rig.command("Eject");
+    QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed()))); // the UI never waits
+    QCOMPARE(rig.control.error(), 0);
+    QCOMPARE(rig.control.mode(), ControlMode::TrayOpen);
+    QTRY_COMPARE(rig.done, QList<int>{MediaControl::kNotifyAborted});
+    QTRY_COMPARE(rig.drive->opened.load(), 1);
+    QTRY_COMPARE(completed, QList<int>{0});
+    QVERIFY(t.elapsed() >= kTravel.count());
+    rig.command("Play"); // nothing to play with the tray open
+    QVERIFY(rig.control.error() > 0);
+
+    rig.command("Load");
+    QCOMPARE(rig.control.error(), 0);
+    QCOMPARE(rig.drive->closed.load(), 1);
+    QCOMPARE(rig.control.mode(), ControlMode::Stopped);
+    QCOMPARE(rig.control.length(), 2000);
+    rig.command("Play");
+    QTRY_COMPARE(rig.done.size(), 2);
+    QCOMPARE(rig.done.last(), MediaControl::kNotifySuccessful);
+}
+
+void TestCdAudio::loadThatCannotCloseTheTrayFails()
+{
+    Rig rig(image(QStringLiteral("stuck"), CdImageOptions{{{true, 75}}, 0}));
+    rig.command("Open");
+    rig.drive->refuseToClose = true;
+    rig.command("Eject");
+    rig.command("Load"); // waits for the tray still moving out, then cannot close it
+    QCOMPARE(rig.control.error(), std::int16_t(MediaErrorCode::DeviceNotReady));
+    QCOMPARE(rig.control.mode(), ControlMode::TrayOpen);
+    QCOMPARE(rig.control.length(), 0);
+}
+
+QTEST_MAIN(TestCdAudio)
+#include "tst_cdaudio.moc"
