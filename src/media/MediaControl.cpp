@@ -3,6 +3,7 @@
 #include "media/ComponentError.h"
 #include "media/MediaButtonWidget.h"
 #include "media/MediaControlSettings.h"
+#include "media/VideoWindow.h"
 
 #include <QGuiApplication>
 #include <QResizeEvent>
@@ -29,6 +30,7 @@ std::int32_t clampToInt32(std::int64_t v)
 MediaControl::MediaControl(const QByteArray &persisted, QWidget *parent)
     : QWidget(parent), m_context(defaultDeviceContext())
 {
+    m_context.videoOutputs = videoWindowFactory();
     const Result<MediaControlSettings> settings = MediaControlSettings::fromPersisted(persisted);
     if (!settings.ok())
         throw ComponentError(ComponentError::kInvalidPropertyValue, settings.error().message);
@@ -253,6 +255,10 @@ MediaErrorCode MediaControl::open()
             &MediaControl::onPlaybackFinished);
     connect(m_device.get(), &MediaDevice::playbackFailed, this, &MediaControl::onPlaybackFailed);
     connect(m_device.get(), &MediaDevice::ejectFinished, this, &MediaControl::onEjectFinished);
+    connect(m_device.get(), &MediaDevice::pausedFromOutside, this, [this] {
+        if (m_mode == ControlMode::Playing)
+            setMode(ControlMode::Paused);
+    });
     setMode(ControlMode::Stopped);
     if (m_updateInterval > 0)
         m_statusTimer.start();

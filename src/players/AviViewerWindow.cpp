@@ -1,22 +1,39 @@
 #include "players/AviViewerWindow.h"
 
 #include "app/HandlerGuard.h"
+#include "app/WindowRegistry.h"
+#include "media/ComponentProperties.h"
+#include "players/PlayerComponents.h"
+#include "players/PlayerOpenSequence.h"
 
 #include <QAction>
 
 namespace zyr {
 
+namespace {
+
+const QString kCaption = QStringLiteral("The ZYR Multimedia AVI Viewer");
+const QString kCaptionNotLoaded =
+    QStringLiteral("The ZYR Multimedia AVI Viewer - (No file loaded)");
+const QString kFilter = QStringLiteral("All Files (*.*)|*.*|Movie AVI Files (*.avi)|*.avi");
+
+} // namespace
+
 WindowDesign AviViewerWindow::design()
 {
     WindowDesign d;
     d.name = QStringLiteral("frmPlayavi");
-    d.caption = QStringLiteral("The ZYR Multimedia AVI Viewer");
+    d.caption = kCaption;
     d.clientWidth = 4680;
     d.clientHeight = 3195;
     d.menus = {{QStringLiteral("mnuFile"),
                 QStringLiteral("&File"),
-                {{QStringLiteral("mnuExit"), QStringLiteral("E&xit")}}}};
+                {{QStringLiteral("mnuOpen"), QStringLiteral("&Open")},
+                 {QStringLiteral("mnuExit"), QStringLiteral("E&xit")}}}};
     d.controls = {
+        fileOpenDialog(QStringLiteral("CMDialog1"), 480, 1680),
+        mediaControl(QStringLiteral("MMControl1"), 600, 2520, 3540, 375, 0, 6243, 661, 1000,
+                     0xFFFF),
         line(QStringLiteral("Line1"), 0, 0, 4680, 0),
         picture(QStringLiteral("Image1"), 1320, 240, 1890, 1575,
                 QStringLiteral(":/pictures/television.gif")),
@@ -27,12 +44,47 @@ WindowDesign AviViewerWindow::design()
 AviViewerWindow::AviViewerWindow(WindowRegistry &registry)
     : KitWindow(registry, WindowClass::AviViewer, design())
 {
-    connectHandler(menuItem("mnuExit"), &QAction::triggered, this, &AviViewerWindow::mnuExit_Click);
+    using W = AviViewerWindow;
+    connectHandler(menuItem("mnuOpen"), &QAction::triggered, this, &W::mnuOpen_Click);
+    connectHandler(menuItem("mnuExit"), &QAction::triggered, this, &W::mnuExit_Click);
+    connectHandler(&mmControl(), &media::MediaControl::done, this, &W::MMControl1_Done);
+}
+
+media::MediaControl &AviViewerWindow::mmControl() const
+{
+    return *control<media::MediaControl>(QStringLiteral("MMControl1"));
+}
+
+media::FileOpenDialog &AviViewerWindow::dialog() const
+{
+    return *control<media::FileOpenDialog>(QStringLiteral("CMDialog1"));
+}
+
+void AviViewerWindow::mnuOpen_Click()
+{
+    const OpenOutcome outcome =
+        openThroughDialog(dialog(), mmControl(), kFilter, QStringLiteral("AVIVideo"));
+    if (outcome == OpenOutcome::Cancelled)
+        return;
+    DesignedWindow &self = registry().get(WindowClass::AviViewer);
+    if (outcome == OpenOutcome::Opened) {
+        self.setWindowTitle(kCaption);
+        return;
+    }
+    self.setWindowTitle(kCaptionNotLoaded);
+    reportCantOpen(&self, QStringLiteral("Can't Open "), dialog());
 }
 
 void AviViewerWindow::mnuExit_Click()
 {
     returnToMainMenu();
+}
+
+void AviViewerWindow::MMControl1_Done(int)
+{
+    media::MediaControlProperties mm(mmControl());
+    if (mm.position() == mm.length())
+        mm.setCommand(QStringLiteral("Prev"));
 }
 
 } // namespace zyr

@@ -12,6 +12,7 @@
 #include "media/MediaControlSettings.h"
 #include "media/output/AudioSinkFactory.h"
 #include "media/output/TestAudioSink.h"
+#include "media/VideoWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -62,10 +63,14 @@ int main(int argc, char **argv)
 
     using namespace zyr::media;
     MediaControl control(MediaControlSettings::toPersisted(6456, 661, 1000, 0xFFFF));
-    control.setDeviceContext({realtime ? defaultAudioSinkFactory() : AudioSinkFactory([] {
-                                  return std::make_unique<TestAudioSink>();
-                              }),
-                              {}});
+    // Real time: the normal output, and movies in their window. Otherwise a sink faster than
+    // real time and no pictures shown.
+    DeviceContext context;
+    context.sinks = realtime ? defaultAudioSinkFactory()
+                             : AudioSinkFactory([] { return std::make_unique<TestAudioSink>(); });
+    if (realtime)
+        context.videoOutputs = videoWindowFactory();
+    control.setDeviceContext(std::move(context));
     QJsonArray doneCodes;
     QObject::connect(&control, &MediaControl::done, &app, [&](int code) {
         doneCodes.append(code);

@@ -1,5 +1,6 @@
 #include "media/devices/DeviceTypes.h"
 
+#include "media/devices/AviVideoDevice.h"
 #include "media/devices/CdAudioDevice.h"
 #include "media/devices/SequencerDevice.h"
 #include "media/devices/WaveAudioDevice.h"
@@ -15,9 +16,15 @@ template <typename Device> std::unique_ptr<MediaDevice> make(const DeviceContext
     return std::make_unique<Device>(context.sinks);
 }
 
-const std::array<DeviceType, 3> kDeviceTypes{{
+std::unique_ptr<MediaDevice> makeAviVideo(const DeviceContext &context)
+{
+    return std::make_unique<AviVideoDevice>(context.sinks, context.videoOutputs);
+}
+
+const std::array<DeviceType, 4> kDeviceTypes{{
     {"WaveAudio", &make<WaveAudioDevice>},
     {"Sequencer", &make<SequencerDevice>},
+    {"AVIVideo", &makeAviVideo},
     {"CDAudio", &make<CdAudioDevice>},
 }};
 
@@ -33,7 +40,7 @@ const DeviceType *findDeviceType(const QString &name)
 
 DeviceContext defaultDeviceContext()
 {
-    return {defaultAudioSinkFactory(), {}};
+    return {defaultAudioSinkFactory(), {}, {}};
 }
 
 } // namespace zyr::media

@@ -2,6 +2,7 @@
 // The device types the media device control opens, by name, regardless of case.
 
 #include "media/devices/MediaDevice.h"
+#include "media/devices/VideoOutput.h"
 #include "media/output/AudioSinkFactory.h"
 
 #include <QString>
@@ -11,11 +12,13 @@
 
 namespace zyr::media {
 
-// What a device is made with: where its sound goes, and (for tests) a maker that stands in
-// for the table of device types.
+// What a device is made with: where its sound and pictures go, and (for tests) a maker that
+// stands in for the table of device types.
 struct DeviceContext {
-    AudioSinkFactory sinks;
-    std::function<std::unique_ptr<MediaDevice>(const QString &type)> makeDevice;
+    AudioSinkFactory sinks = {};
+    std::function<std::unique_ptr<MediaDevice>(const QString &type)> makeDevice = {};
+    // Where movies' pictures go; none: they are decoded and not shown.
+    VideoOutputFactory videoOutputs = {};
 };
 
 struct DeviceType {
@@ -26,7 +29,8 @@ struct DeviceType {
 // The type named `name` regardless of case, or nullptr.
 const DeviceType *findDeviceType(const QString &name);
 
-// The application's context: the SDL output with the silent fallback.
+// The application's context: the SDL output with the silent fallback, and no video output
+// (the control, a widget, puts its video window factory in).
 DeviceContext defaultDeviceContext();
 
 } // namespace zyr::media

@@ -72,6 +72,8 @@ signals:
     void playbackFinished();
     // The playback stopped because the medium failed while playing (read or decode error).
     void playbackFailed(const zyr::media::MediaError &error);
+    // The device paused itself (its window was closed, or it stepped by a frame while playing).
+    void pausedFromOutside();
     // An eject started by eject() has finished; `error` is empty on success.
     void ejectFinished(const zyr::media::MediaError &error);
 };

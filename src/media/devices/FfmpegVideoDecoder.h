@@ -1,0 +1,194 @@
+#pragma once
+// Decodes the video stream of a movie file through FFmpeg and hands out its pictures one at a
+// time, in presentation order, as QImages ready to paint. The AVIVideo device owns one per open
+// file; the sound of the same file goes through an FfmpegAudioDecoder of its own.
+//
+// Threads. open() runs on the UI thread and only reads headers and the first picture, so it
+// returns quickly whatever the size of the file. From then on the decoder belongs to one thread
+// at a time, normally the device's video worker; it has no locks, and handing it to another
+// thread needs the usual happens-before (a mutex, a queued signal, a thread join). The QImage in
+// a returned VideoFrame is an ordinary implicitly shared image and may go to any thread.
+//
+// Positions. Frames are numbered from 0 in presentation order. A frame's index and time come
+// from its timestamp relative to the start of the stream: index = time * frameRate(), both
+// rounded to the nearest (halves away from zero). For AVI, where every frame has a slot of
+// exactly 1 / frameRate(), frame i is at i * 1000 / frameRate() ms. For containers with
+// irregular timestamps the index is the nearest frame slot and two frames may share one.
+
+#include "media/core/Result.h"
+#include "media/devices/FfmpegHandles.h"
+#include "media/devices/FfmpegVideoHandles.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+
+namespace zyr::media {
+
+// One decoded picture. `image` is QImage::Format_RGB32 at the decoder's displaySize().
+struct VideoFrame {
+    std::int64_t ptsMs = 0; // presentation time from the start of the stream
+    std::int64_t index = 0; // frame number, see "Positions" above
+    QImage image;
+};
+
+class FfmpegVideoDecoder {
+public:
+    // Returned by frameCount() and lengthMs() when the container states no length.
+    static constexpr std::int64_t kUnknownLength = -1;
+
+    FfmpegVideoDecoder(const FfmpegVideoDecoder &) = delete;
+    FfmpegVideoDecoder &operator=(const FfmpegVideoDecoder &) = delete;
+    ~FfmpegVideoDecoder();
+
+    // Opens `path`, picks its best video stream (FFmpeg's choice, skipping cover art) and
+    // decodes the first picture, which next() returns first. Decoding runs on as many threads
+    // as the codec supports (frame and slice threading, one per core).
+    // Errors, all with a message that names the file:
+    //   FileNotFound      empty name, no such path, a directory;
+    //   FileUnreadable    the file cannot be opened or read;
+    //   UnsupportedFormat FFmpeg cannot identify the file, or only guesses at it (raw Motion
+    //                     JPEG without a container is such a guess); it has no video stream
+    //                     (sound files included); it is a still picture or a picture sequence
+    //                     (image demuxers, a one-frame GIF or APNG, cover art, streams marked
+    //                     as still images); it is text (FFmpeg shows text files as ANSI art);
+    //                     or no decoder exists for its video;
+    //   CorruptMedia      a recognised movie container (AVI, Matroska/WebM, MP4/QuickTime)
+    //                     whose header cannot be read or describes no streams, a video stream
+    //                     without a picture size, or a first picture that fails to decode or
+    //                     never comes.
+    // Any thread (the UI thread in practice); reads headers and the first picture only.
+    static Result<std::unique_ptr<FfmpegVideoDecoder>> open(const QString &path);
+
+    // Facts about the source; fixed after open. Owner thread, or any thread once open() returned.
+    //
+    // The size of the pictures as stored (the codec's width and height, without the padding to
+    // whole macroblocks some codecs decode into).
+    QSize codedSize() const { return m_codedSize; }
+    // The size to show the pictures at: codedSize() with its width stretched or squeezed by the
+    // sample (pixel) aspect ratio and rounded to the nearest even number, its height kept. With
+    // square pixels, or a ratio beyond 8:1 either way (taken as nonsense), it is codedSize().
+    QSize displaySize() const { return m_displaySize; }
+    // Frames per second as FFmpeg guesses it from the stream (av_guess_frame_rate()); 25 when
+    // the file gives no usable rate.
+    double frameRate() const;
+    // Frames in the stream: the count the container states (AVI's stream header, MP4's sample
+    // table); otherwise the stream's, or failing that the container's, duration times
+    // frameRate(), rounded to the nearest; kUnknownLength when there is neither. The AVI count
+    // includes frames the writer dropped (empty chunks); a truncated file keeps the count its
+    // header announced.
+    std::int64_t frameCount() const { return m_frameCount; }
+    // Length in milliseconds, rounded to the nearest (halves up): the video stream's duration,
+    // else the container's, else frameCount() / frameRate(); kUnknownLength when none is known.
+    // Exact for AVI: frameCount() * 1000 / frameRate().
+    std::int64_t lengthMs() const { return m_lengthMs; }
+    // True when the file also holds an audio stream (decodable or not).
+    bool hasAudio() const { return m_hasAudio; }
+    // FFmpeg's short name of the video codec ("mpeg4", "cinepak", "h264", ...).
+    QString codecName() const;
+    // FFmpeg's short name of the demuxer ("avi", "matroska,webm", ...), for logs and messages.
+    QString containerName() const;
+
+    // Decodes the next picture and converts it to RGB32 at displaySize() (libswscale, bilinear;
+    // the scaler is kept until the source size or pixel format changes). std::nullopt at the
+    // end of the stream, and again on every later call. A read or decode failure ends the
+    // stream: pictures decoded before it are still returned, then every call returns the error
+    // (CorruptMedia, or FileUnreadable for an I/O failure) until a seek. An AVI shorter than its
+    // header announces ends with CorruptMedia instead of std::nullopt. Owner thread; blocks on
+    // file I/O and decoding.
+    Result<std::optional<VideoFrame>> next();
+    // Decodes the next picture like next() but does not convert it: true when a picture was
+    // passed over, false at the end. For dropping frames when playback falls behind. Same
+    // errors as next(). Owner thread.
+    Result<bool> skip();
+
+    // Positions the stream so that the next picture next() or skip() returns is the last one
+    // whose ptsMs is at or before `ms` (exact: a container seek to the keyframe before it, then
+    // the pictures in between are decoded and dropped). A time before the first picture gives
+    // the first picture, one at or past the end the last picture. Clears an earlier error.
+    // Fails with InvalidCommand for a negative time; CorruptMedia or FileUnreadable when the
+    // container cannot seek or the pictures on the way fail to decode, after which next()
+    // returns that error until the next seek. When the target picture decodes but the one after
+    // it does not, the seek succeeds: next() returns the target, then the error. Owner thread;
+    // blocks on file I/O and decoding.
+    Result<void> seekToMs(std::int64_t ms);
+    // The same by frame index: the next picture is the last one whose index is at or before
+    // `index`, so seekToFrame(i) followed by next() shows frame i of a stream without gaps.
+    // For stepping one frame forward or back.
+    Result<void> seekToFrame(std::int64_t index);
+
+private:
+    // A decoded picture with its position.
+    struct Picture {
+        FramePtr frame;
+        std::int64_t index = 0;
+        std::int64_t ptsMs = 0;
+    };
+    // What a seek aims at: a time or a frame index.
+    struct SeekTarget {
+        bool byIndex = false;
+        std::int64_t value = 0;
+    };
+
+    FfmpegVideoDecoder() = default;
+
+    // Makes `out` hold the next decoded picture; false at the end of the stream.
+    Result<bool> decodeInto(Picture &out);
+    // Moves the next picture (queued by open() or a seek, or freshly decoded) into m_current.
+    Result<bool> advance();
+    // advance() for next() and skip(): keeps the stream failed after an error and turns the
+    // early end of a truncated AVI into one.
+    Result<bool> advanceForCaller();
+    void stamp(Picture &picture);
+    Result<QImage> convert(const AVFrame &frame);
+    Result<void> seekTo(SeekTarget target);
+    Result<void> containerSeek(std::int64_t timestamp);
+    std::int64_t keyOf(const Picture &picture, SeekTarget target) const;
+    std::int64_t seekTimestampFor(SeekTarget target) const;
+    MediaError readError(int errorCode, const char *what) const;
+    Result<Picture> newPicture() const;
+
+    QString m_fileName;
+    InputFormatContextPtr m_format;
+    CodecContextPtr m_codec;
+    PacketPtr m_packet;
+    SwsContextPtr m_sws;
+    int m_streamIndex = -1;
+
+    QSize m_codedSize;
+    QSize m_displaySize;
+    AVRational m_frameRate{25, 1};
+    AVRational m_timeBase{1, 25};
+    std::int64_t m_startTimestamp = 0; // of the stream, in m_timeBase
+    std::int64_t m_frameCount = kUnknownLength;
+    std::int64_t m_lengthMs = kUnknownLength;
+    bool m_hasAudio = false;
+    // The RIFF header of an AVI announces more bytes than the file holds.
+    bool m_truncated = false;
+
+    // Pictures decoded ahead: the first one after open(), and the target and its successor
+    // after a seek. next() takes from here before decoding more.
+    std::deque<Picture> m_queue;
+    Picture m_current;
+    // Index given to a picture without a timestamp: one past the previous picture.
+    std::int64_t m_lastIndex = -1;
+
+    // The source side the scaler was made for.
+    int m_swsWidth = 0;
+    int m_swsHeight = 0;
+    int m_swsFormat = -1;
+    int m_swsColorSpace = -1;
+    int m_swsColorRange = -1;
+
+    bool m_demuxerDone = false;
+    bool m_decoderDone = false;
+    bool m_failed = false;
+    MediaError m_error;
+};
+
+} // namespace zyr::media

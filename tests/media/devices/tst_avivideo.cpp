@@ -1,0 +1,226 @@
+// The AVIVideo device through the media device control, on movies the tests write: lengths,
+// pictures shown in order against the clock, the first picture at once, Step and Back, the
+// window closed pausing, movies with and without sound, files refused.
+
+#include "media/devices/AviVideoDevice.h"
+#include "media/MediaControl.h"
+#include "media/MediaControlSettings.h"
+#include "media/output/SilentAudioSink.h"
+#include "media/output/TestAudioSink.h"
+#include "support/MovieWriter.h"
+#include "support/WavWriter.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zyr::media;
+using zyr::test::MovieAudio;
+using zyr::test::MovieCodec;
+using zyr::test::MovieOptions;
+using zyr::test::MovieWriter;
+
+Q_DECLARE_METATYPE(zyr::test::MovieCodec)
+Q_DECLARE_METATYPE(zyr::test::MovieAudio)
+
+namespace {
+
+// A video output that keeps what it would have shown.
+class RecordingOutput : public VideoOutput {
+public:
+    QString title;
+    QSize size;
+    QList<int> shownIndexes;
+    bool shown = false;
+    std::function<void()> onClose;
+
+    void prepare(const QString &t, QSize s) override
+    {
+        title = t;
+        size = s;
+    }
+    void present(const QImage &frame) override
+    {
+        shownIndexes << MovieWriter::readFrameIndex(frame);
+    }
+    void setShown(bool s) override { shown = s; }
+    bool isShown() const override { return shown; }
+    void setCloseHandler(std::function<void()> h) override { onClose = std::move(h); }
+};
+
+enum class Clock { Fast, RealTime };
+
+struct Rig {
+    MediaControl control{MediaControlSettings::toPersisted(6243, 661, 1000, 0xFFFF)};
+    RecordingOutput *output = nullptr;
+    QList<int> done;
+
+    explicit Rig(Clock clock)
+    {
+        DeviceContext context;
+        if (clock == Clock::Fast)
+            context.sinks = [] { return std::make_unique<TestAudioSink>(); };
+        else
+            context.sinks = [] { return std::make_unique<SilentAudioSink>(); };
+        context.videoOutputs = [this] {
+            auto o = std::make_unique<RecordingOutput>();
+            output = o.get();
+            return o;
+        };
+        control.setDeviceContext(std::move(context));
+        control.put(MediaControl::kDeviceType, QStringLiteral("AVIVideo"));
+        QObject::connect(&control, &MediaControl::done, &control, [this](int c) { done << c; });
+    }
+    void open(const QString &path)
+    {
+        control.put(MediaControl::kFileName, path);
+        control.put(MediaControl::kCommand, QStringLiteral("Open"));
+    }
+    void command(const char *c) { control.put(MediaControl::kCommand, QString::fromLatin1(c)); }
+};
+
+} // namespace
+
+class TestAviVideo : public QObject {
+    Q_OBJECT
+private slots:
+    void playsToTheEndInStep_data();
+    void playsToTheEndInStep();
+    void stepAndBackMoveOnePicture();
+    void closingTheWindowPauses();
+    void refusedFiles_data();
+    void refusedFiles();
+
+private:
+    QString movie(const QString &name, const MovieOptions &options);
+    QTemporaryDir m_dir;
+};
+
+QString TestAviVideo::movie(const QString &name, const MovieOptions &options)
+{
+    QString why;
+    if (!MovieWriter::canWrite(options, &why))
+        return {};
+    const QString path = m_dir.filePath(name);
+    if (!MovieWriter::write(path, options, &why))
+        qFatal("cannot write %s: %s", qPrintable(path), qPrintable(why));
+    return path;
+}
+
+void TestAviVideo::playsToTheEndInStep_data()
+{
+    QTest::addColumn<MovieCodec>("codec");
+    QTest::addColumn<MovieAudio>("audio");
+    QTest::newRow("MPEG-4, no sound") << MovieCodec::Mpeg4Xvid << MovieAudio::None;
+    QTest::newRow("MPEG-4, PCM") << MovieCodec::Mpeg4Xvid << MovieAudio::Pcm16;
+    QTest::newRow("MJPEG, ADPCM") << MovieCodec::Mjpeg << MovieAudio::ImaAdpcm;
+}
+
+void TestAviVideo::playsToTheEndInStep()
+{
+    QFETCH(MovieCodec, codec);
+    QFETCH(MovieAudio, audio);
+    MovieOptions o;
+    o.codec = codec;
+    o.audio = audio;
+    o.rateNum = 20;
+    o.frames = 20; // one second
+    const QString path = movie(QStringLiteral("movie.avi"), o);
+    if (path.isEmpty())
+        QSKIP("no encoder for this row");
+
+    Rig rig(Clock::RealTime);
+    rig.open(path);
+    QCOMPARE(rig.control.error(), 0);
+    QCOMPARE(rig.control.length(), 1000);
+    QVERIFY(rig.output);
+    QCOMPARE(rig.output->title, QStringLiteral("movie.avi"));
+    QCOMPARE(rig.output->size, QSize(64, 48));
+    QVERIFY(rig.output->shown);
+    QCOMPARE(rig.output->shownIndexes, QList<int>{0}); // the first picture, at once
+
+    rig.command("Play");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.done, QList<int>{MediaControl::kNotifySuccessful}, 5000);
+    QCOMPARE(rig.control.position(), rig.control.length());
+    QTRY_COMPARE(rig.output->shownIndexes.last(), 19);
+    // In order, none twice, and most of them shown in real time.
+    const QList<int> &shown = rig.output->shownIndexes;
+    for (qsizetype i = 1; i < shown.size(); ++i)
+        QVERIFY2(shown[i] > shown[i - 1], qPrintable(QString::number(shown[i])));
+    QVERIFY2(shown.size() >= 15, qPrintable(QString::number(shown.size())));
+}
+
+void TestAviVideo::stepAndBackMoveOnePicture()
+{
+    MovieOptions o;
+    o.rateNum = 10;
+    o.frames = 10;
+    o.keyInterval = 5;
+    const QString path = movie(QStringLiteral("steps.avi"), o);
+    Rig rig(Clock::Fast);
+    rig.open(path);
+    QCOMPARE(rig.control.error(), 0);
+    rig.command("Step");
+    QTRY_COMPARE(rig.output->shownIndexes.last(), 1);
+    QCOMPARE(rig.control.position(), 100);
+    rig.command("Step");
+    rig.command("Step");
+    QTRY_COMPARE(rig.output->shownIndexes.last(), 3);
+    rig.command("Back");
+    QTRY_COMPARE(rig.output->shownIndexes.last(), 2);
+    QCOMPARE(rig.control.position(), 200);
+    // Stepping while playing holds the movie there.
+    rig.command("Play");
+    rig.command("Step");
+    QCOMPARE(rig.control.mode(), ControlMode::Paused);
+    QVERIFY(rig.done.isEmpty());
+}
+
+void TestAviVideo::closingTheWindowPauses()
+{
+    MovieOptions o;
+    o.rateNum = 10;
+    o.frames = 30;
+    Rig rig(Clock::RealTime);
+    rig.open(movie(QStringLiteral("close.avi"), o));
+    rig.command("Play");
+    QTest::qWait(200);
+    rig.output->shown = false;
+    rig.output->onClose(); // the user closes the window
+    QCOMPARE(rig.control.mode(), ControlMode::Paused);
+    const std::int32_t held = rig.control.position();
+    QTest::qWait(150);
+    QCOMPARE(rig.control.position(), held);
+    rig.command("Play"); // shows the window again and plays on
+    QVERIFY(rig.output->shown);
+    QTRY_VERIFY(rig.control.position() > held);
+}
+
+void TestAviVideo::refusedFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("sound only") << "wav";
+    QTest::newRow("still picture") << "png";
+    QTest::newRow("text") << "txt";
+    QTest::newRow("missing") << "missing";
+}
+
+void TestAviVideo::refusedFiles()
+{
+    QFETCH(QString, kind);
+    const QString path = m_dir.filePath(QStringLiteral("refused.") + kind);
+    if (kind == QLatin1String("wav"))
+        QVERIFY(zyr::test::WavWriter::write(path, zyr::test::WavOptions{}));
+    else if (kind == QLatin1String("png"))
+        QVERIFY(zyr::test::WavWriter::writePicture(path, "PNG"));
+    else if (kind == QLatin1String("txt"))
+        QVERIFY(zyr::test::WavWriter::writeText(path));
+    Rig rig(Clock::Fast);
+    rig.open(path);
+    QVERIFY(rig.control.error() > 0);
+    QVERIFY(!rig.control.errorMessage().isEmpty());
+    QCOMPARE(rig.control.mode(), ControlMode::NoDevice);
+    QVERIFY(rig.output == nullptr); // no window for a refused file
+}
+
+QTEST_MAIN(TestAviVideo)
+#include "tst_avivideo.moc"
