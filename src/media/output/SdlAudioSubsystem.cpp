@@ -9,6 +9,10 @@ namespace zyr::media {
 Result<SdlAudioSubsystem> SdlAudioSubsystem::acquire()
 {
     const auto guard = lock();
+    // SDL's audio brings up its event subsystem, which by default turns SIGINT and SIGTERM into
+    // a quit event that nobody here reads: the kit could then not be ended by a signal. The
+    // program's own handling of signals stays in place.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return makeError(ErrorKind::DeviceUnavailable,
                          QStringLiteral("No audio driver could be started: %1")
