@@ -14,6 +14,7 @@ class TestProbe : public QObject {
 private slots:
     void reportsAPlayAndARefusal();
     void wrongCommandLine();
+    void endsOnTerminate();
 
 private:
     QJsonObject probe(const QStringList &args, int *exitCode = nullptr);
@@ -75,6 +76,28 @@ void TestProbe::wrongCommandLine()
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 2);
     QVERIFY(p.readAllStandardOutput().isEmpty());
+}
+
+void TestProbe::endsOnTerminate()
+{
+    // Playing in real time through SDL (its dummy driver here), a long sound; a SIGTERM must
+    // end the process at once, as it ends any program the user or the session stops.
+    QTemporaryDir dir;
+    zyr::test::WavOptions o;
+    o.sampleRate = 8000;
+    o.channels = 1;
+    o.frames = 8000 * 60;
+    const QString wav = dir.filePath(QStringLiteral("minute.wav"));
+    QVERIFY(zyr::test::WavWriter::write(wav, o));
+    QProcess p;
+    p.start(QStringLiteral(ZYR_PROBE_PATH),
+            {QStringLiteral("--realtime"), QStringLiteral("WaveAudio"), wav});
+    QVERIFY(p.waitForStarted());
+    QTest::qWait(700);
+    QCOMPARE(p.state(), QProcess::Running);
+    p.terminate();
+    QVERIFY2(p.waitForFinished(3000), "the process went on after SIGTERM");
+    QCOMPARE(p.exitStatus(), QProcess::CrashExit); // ended by the signal
 }
 
 QTEST_GUILESS_MAIN(TestProbe)
