@@ -3,13 +3,18 @@
 // part of the kit.
 //
 //   zyr-probe [--realtime] DEVICETYPE [PATH]
+//   zyr-probe --decode-only AVIVideo PATH
 //
 // By default the sound goes to a sink that plays faster than real time; --realtime uses the
-// normal output (SDL, or the silent clock without a sound card). Exits 0 whenever it could
+// normal output (SDL, or the silent clock without a sound card), and shows a movie in its
+// window. --decode-only decodes a movie's pictures as fast as possible without converting or
+// showing them, for throughput, and reports the pictures decoded. Exits 0 whenever it could
 // report, a refused file included; 2 for a wrong command line.
 
+#include "media/devices/FfmpegVideoDecoder.h"
 #include "media/MediaControl.h"
 #include "media/MediaControlSettings.h"
+#include "media/MediaErrorCode.h"
 #include "media/output/AudioSinkFactory.h"
 #include "media/output/TestAudioSink.h"
 #include "media/VideoWindow.h"
@@ -38,8 +43,54 @@ constexpr int kPlayGraceMs = 30000;
 
 int usage()
 {
-    std::fputs("usage: zyr-probe [--realtime] DEVICETYPE [PATH]\n", stderr);
+    std::fputs("usage: zyr-probe [--realtime] DEVICETYPE [PATH]\n"
+               "       zyr-probe --decode-only AVIVideo PATH\n",
+               stderr);
     return 2;
+}
+
+void printJson(const QJsonObject &out)
+{
+    std::fputs(QJsonDocument(out).toJson(QJsonDocument::Compact).constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// Decodes every picture of the movie without converting it; the figure to set beside
+// `ffmpeg -i FILE -f null -`.
+int decodeOnly(const QString &path)
+{
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuStart = cpuSeconds();
+    QJsonObject out{{QStringLiteral("device"), QStringLiteral("AVIVideo")},
+                    {QStringLiteral("path"), path}};
+    auto decoder = zyr::media::FfmpegVideoDecoder::open(path);
+    std::int64_t frames = 0;
+    QString message;
+    if (!decoder.ok()) {
+        message = decoder.error().message;
+    } else {
+        for (;;) {
+            const auto skipped = decoder.value()->skip();
+            if (!skipped.ok()) {
+                message = skipped.error().message;
+                break;
+            }
+            if (!skipped.value())
+                break;
+            ++frames;
+        }
+        out.insert(QStringLiteral("length_ms"), qint64(decoder.value()->lengthMs()));
+    }
+    out.insert(QStringLiteral("error"),
+               decoder.ok() ? 0 : int(zyr::media::errorCodeFor(decoder.error().kind)));
+    out.insert(QStringLiteral("message"), message);
+    out.insert(QStringLiteral("frames"), qint64(frames));
+    out.insert(QStringLiteral("wall_s"), double(wall.nsecsElapsed()) / 1e9);
+    out.insert(QStringLiteral("cpu_s"), cpuSeconds() - cpuStart);
+    printJson(out);
+    return 0;
 }
 
 } // namespace
@@ -52,6 +103,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     const bool realtime = args.removeAll(QStringLiteral("--realtime")) > 0;
+    if (args.removeAll(QStringLiteral("--decode-only")) > 0) {
+        if (args.size() != 2 ||
+            args[0].compare(QLatin1String("AVIVideo"), Qt::CaseInsensitive) != 0)
+            return usage();
+        return decodeOnly(args[1]);
+    }
     if (args.isEmpty() || args.size() > 2 || args.front().startsWith(QLatin1Char('-')))
         return usage();
     const QString deviceType = args.value(0);
@@ -106,8 +163,6 @@ int main(int argc, char **argv)
                     {QStringLiteral("done"), doneCodes},
                     {QStringLiteral("wall_s"), double(wall.nsecsElapsed()) / 1e9},
                     {QStringLiteral("cpu_s"), cpuSeconds() - cpuStart}};
-    std::fputs(QJsonDocument(out).toJson(QJsonDocument::Compact).constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    printJson(out);
     return 0;
 }
