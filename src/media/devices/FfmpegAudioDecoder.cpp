@@ -488,61 +488,27 @@ MediaError FfmpegAudioDecoder::readError(int errorCode, const char *what) const
 Result<bool> FfmpegAudioDecoder::decodeNextFrame()
 {
     AVCodecContext *const ctx = m_codec.get();
-    for (;;) {
-        if (m_decoderDone || (m_capAtLength && m_nextSourceFrame >= m_lengthFrames)) {
-            m_decoderDone = true;
-            return false;
-        }
-        int rc = avcodec_receive_frame(ctx, m_frame.get());
-        if (rc == 0) {
-            std::int64_t start = m_nextSourceFrame;
-            if (m_positionFromPts && m_frame->best_effort_timestamp != AV_NOPTS_VALUE) {
-                const AVStream *stream = m_format->streams[m_streamIndex];
-                const std::int64_t origin =
-                    stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-                start = av_rescale_q_rnd(m_frame->best_effort_timestamp - origin, stream->time_base,
-                                         AVRational{1, m_sourceRate}, AV_ROUND_NEAR_INF);
-            }
-            m_positionFromPts = false;
-            m_frameStart = start;
-            m_nextSourceFrame = start + m_frame->nb_samples;
-            return true;
-        }
-        if (rc == AVERROR_EOF) {
-            m_decoderDone = true;
-            return false;
-        }
-        if (rc != AVERROR(EAGAIN)) {
-            return readError(rc, "decoded");
-        }
-
-        if (m_demuxerDone) {
-            // Already flushed and the decoder still wants input: nothing more will come.
-            m_decoderDone = true;
-            return false;
-        }
-        rc = av_read_frame(m_format.get(), m_packet.get());
-        if (rc == AVERROR_EOF) {
-            m_demuxerDone = true;
-            rc = avcodec_send_packet(ctx, nullptr);
-            if (rc < 0 && rc != AVERROR_EOF) {
-                return readError(rc, "decoded");
-            }
-            continue;
-        }
-        if (rc < 0) {
-            return readError(rc, "read");
-        }
-        if (m_packet->stream_index == m_streamIndex) {
-            rc = avcodec_send_packet(ctx, m_packet.get());
-        } else {
-            rc = 0;
-        }
-        av_packet_unref(m_packet.get());
-        if (rc < 0 && rc != AVERROR(EAGAIN)) {
-            return readError(rc, "decoded");
-        }
+    if (m_decode.decoderDone || (m_capAtLength && m_nextSourceFrame >= m_lengthFrames)) {
+        m_decode.decoderDone = true;
+        return false;
     }
+    const Result<bool> got =
+        receiveFrame(m_format.get(), ctx, m_packet.get(), m_streamIndex, m_frame.get(), m_decode,
+                     [this](int rc, const char *what) { return readError(rc, what); });
+    if (!got.ok() || !got.value())
+        return got;
+    std::int64_t start = m_nextSourceFrame;
+    if (m_positionFromPts && m_frame->best_effort_timestamp != AV_NOPTS_VALUE) {
+        const AVStream *stream = m_format->streams[m_streamIndex];
+        const std::int64_t origin = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+        start = av_rescale_q_rnd(m_frame->best_effort_timestamp - origin, stream->time_base,
+                                 AVRational{1, m_sourceRate}, AV_ROUND_NEAR_INF);
+    }
+    m_positionFromPts = false;
+    m_frameStart = start;
+    m_nextSourceFrame = start + m_frame->nb_samples;
+
+    return true;
 }
 
 Result<void> FfmpegAudioDecoder::convertFrame(int skip, int count)
@@ -690,8 +656,8 @@ Result<void> FfmpegAudioDecoder::seekToFrame(std::int64_t sourceFrame)
     m_converted.clear();
     m_convertedOffset = 0;
     m_frameReady = false;
-    m_demuxerDone = false;
-    m_decoderDone = false;
+    m_decode.demuxerDone = false;
+    m_decode.decoderDone = false;
     m_resamplerDrained = false;
     if (m_swr) {
         // Re-initialising drops the samples buffered from before the seek.
@@ -706,8 +672,8 @@ Result<void> FfmpegAudioDecoder::seekToFrame(std::int64_t sourceFrame)
         m_nextSourceFrame = m_lengthFrames;
         m_discardUntil = m_lengthFrames;
         m_frameStart = m_lengthFrames;
-        m_demuxerDone = true;
-        m_decoderDone = true;
+        m_decode.demuxerDone = true;
+        m_decode.decoderDone = true;
         return {};
     }
 

@@ -12,6 +12,7 @@
 // source frames, converted to the output rate.
 
 #include "media/core/Result.h"
+#include "media/devices/FfmpegDecodeLoop.h"
 #include "media/devices/FfmpegHandles.h"
 #include "media/output/AudioFormat.h"
 
@@ -128,8 +129,7 @@ private:
     std::int64_t m_frameStart = 0;
     // Set by a seek: take the next frame's position from its timestamp.
     bool m_positionFromPts = false;
-    bool m_demuxerDone = false;
-    bool m_decoderDone = false;
+    DecodeLoopState m_decode;
     bool m_resamplerDrained = false;
     bool m_failed = false;
     MediaError m_error;

@@ -493,50 +493,13 @@ void FfmpegVideoDecoder::stamp(Picture &picture)
 Result<bool> FfmpegVideoDecoder::decodeInto(Picture &out)
 {
     AVCodecContext *const ctx = m_codec.get();
-    for (;;) {
-        if (m_decoderDone) {
-            return false;
-        }
-        int rc = avcodec_receive_frame(ctx, out.frame.get());
-        if (rc == 0) {
-            stamp(out);
-            return true;
-        }
-        if (rc == AVERROR_EOF) {
-            m_decoderDone = true;
-            return false;
-        }
-        if (rc != AVERROR(EAGAIN)) {
-            return readError(rc, "decoded");
-        }
-
-        if (m_demuxerDone) {
-            // Already flushed and the decoder still wants input: nothing more will come.
-            m_decoderDone = true;
-            return false;
-        }
-        rc = av_read_frame(m_format.get(), m_packet.get());
-        if (rc == AVERROR_EOF) {
-            m_demuxerDone = true;
-            rc = avcodec_send_packet(ctx, nullptr);
-            if (rc < 0 && rc != AVERROR_EOF) {
-                return readError(rc, "decoded");
-            }
-            continue;
-        }
-        if (rc < 0) {
-            return readError(rc, "read");
-        }
-        if (m_packet->stream_index == m_streamIndex) {
-            rc = avcodec_send_packet(ctx, m_packet.get());
-        } else {
-            rc = 0;
-        }
-        av_packet_unref(m_packet.get());
-        if (rc < 0 && rc != AVERROR(EAGAIN)) {
-            return readError(rc, "decoded");
-        }
-    }
+    const Result<bool> got =
+        receiveFrame(m_format.get(), ctx, m_packet.get(), m_streamIndex, out.frame.get(), m_decode,
+                     [this](int rc, const char *what) { return readError(rc, what); });
+    if (!got.ok() || !got.value())
+        return got;
+    stamp(out);
+    return true;
 }
 
 Result<bool> FfmpegVideoDecoder::advance()
@@ -691,8 +654,8 @@ Result<void> FfmpegVideoDecoder::containerSeek(std::int64_t timestamp)
         rc = avformat_seek_file(fmt, m_streamIndex, INT64_MIN, timestamp, INT64_MAX, 0);
     }
     avcodec_flush_buffers(m_codec.get());
-    m_demuxerDone = false;
-    m_decoderDone = false;
+    m_decode.demuxerDone = false;
+    m_decode.decoderDone = false;
     m_lastIndex = -1;
     if (rc < 0) {
         return readError(rc, "positioned");

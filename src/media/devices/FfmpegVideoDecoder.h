@@ -16,6 +16,7 @@
 // irregular timestamps the index is the nearest frame slot and two frames may share one.
 
 #include "media/core/Result.h"
+#include "media/devices/FfmpegDecodeLoop.h"
 #include "media/devices/FfmpegHandles.h"
 #include "media/devices/FfmpegVideoHandles.h"
 
@@ -185,8 +186,7 @@ private:
     int m_swsColorSpace = -1;
     int m_swsColorRange = -1;
 
-    bool m_demuxerDone = false;
-    bool m_decoderDone = false;
+    DecodeLoopState m_decode;
     bool m_failed = false;
     MediaError m_error;
 };

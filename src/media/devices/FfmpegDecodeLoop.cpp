@@ -1,0 +1,44 @@
+#include "media/devices/FfmpegDecodeLoop.h"
+
+namespace zyr::media {
+
+Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPacket *packet,
+                          int streamIndex, AVFrame *frame, DecodeLoopState &state,
+                          const std::function<MediaError(int code, const char *what)> &error)
+{
+    for (;;) {
+        if (state.decoderDone)
+            return false;
+        int rc = avcodec_receive_frame(codec, frame);
+        if (rc == 0)
+            return true;
+        if (rc == AVERROR_EOF) {
+            state.decoderDone = true;
+            return false;
+        }
+        if (rc != AVERROR(EAGAIN))
+            return error(rc, "decoded");
+
+        if (state.demuxerDone) {
+            // Already flushed and the decoder still wants input: nothing more will come.
+            state.decoderDone = true;
+            return false;
+        }
+        rc = av_read_frame(format, packet);
+        if (rc == AVERROR_EOF) {
+            state.demuxerDone = true;
+            rc = avcodec_send_packet(codec, nullptr);
+            if (rc < 0 && rc != AVERROR_EOF)
+                return error(rc, "decoded");
+            continue;
+        }
+        if (rc < 0)
+            return error(rc, "read");
+        rc = packet->stream_index == streamIndex ? avcodec_send_packet(codec, packet) : 0;
+        av_packet_unref(packet);
+        if (rc < 0 && rc != AVERROR(EAGAIN))
+            return error(rc, "decoded");
+    }
+}
+
+} // namespace zyr::media

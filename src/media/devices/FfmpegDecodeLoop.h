@@ -1,0 +1,30 @@
+#pragma once
+// The demux-and-decode loop that the audio and video decoders share.
+
+#include "media/core/Result.h"
+
+#include <functional>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace zyr::media {
+
+// Where a stream's decoding stands: the container has no more packets; the codec has given
+// its last frame.
+struct DecodeLoopState {
+    bool demuxerDone = false;
+    bool decoderDone = false;
+};
+
+// Takes the next frame of stream `streamIndex` out of `codec` into `frame`, reading and sending
+// the container's packets as the codec asks for them and flushing it at the end of the file.
+// True with a frame; false at the end of the stream (decoderDone is then set). A failing read
+// or decode comes back as `error(code, "read")` or `error(code, "decoded")`. Blocks on I/O.
+Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPacket *packet,
+                          int streamIndex, AVFrame *frame, DecodeLoopState &state,
+                          const std::function<MediaError(int code, const char *what)> &error);
+
+} // namespace zyr::media
