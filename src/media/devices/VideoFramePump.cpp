@@ -68,7 +68,10 @@ std::optional<VideoFrame> VideoFramePump::takeDue(std::int64_t clockMs, std::int
 // Runs on the worker.
 void VideoFramePump::run()
 {
-    std::int64_t lastPts = -1; // of the last picture decoded since the last seek
+    // The last picture decoded or passed over since the last seek: its index and time.
+    std::int64_t lastIndex = -1;
+    std::int64_t lastPts = -1;
+    const std::int64_t finalIndex = m_decoder->frameCount() - 1; // below 0 when unknown
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] {
@@ -83,6 +86,7 @@ void VideoFramePump::run()
             lock.unlock();
             const Result<void> sought =
                 seek.byFrame ? m_decoder->seekToFrame(seek.value) : m_decoder->seekToMs(seek.value);
+            lastIndex = -1;
             lastPts = -1;
             lock.lock();
             if (!sought.ok() && serial == m_seekSerial)
@@ -90,15 +94,18 @@ void VideoFramePump::run()
             continue;
         }
         lock.unlock();
-        // A picture that would be shown after its successor is due is passed over unconverted.
+        // A picture that would be shown after its successor is due is passed over unconverted;
+        // never the movie's last one, which stays on the screen when the movie ends.
         const std::int64_t clock = m_clockMs.load(std::memory_order_relaxed);
-        if (lastPts >= 0 && lastPts + 2 * m_frameMs < clock) {
+        const bool lastComesNext = finalIndex >= 0 && lastIndex + 1 >= finalIndex;
+        if (lastPts >= 0 && !lastComesNext && lastPts + 2 * m_frameMs < clock) {
             const Result<bool> skipped = m_decoder->skip();
             lock.lock();
             if (!skipped.ok() || !skipped.value()) {
                 if (serial == m_seekSerial)
                     m_endOfStream = true;
             } else {
+                ++lastIndex;
                 lastPts += m_frameMs;
                 m_dropped.fetch_add(1, std::memory_order_relaxed);
             }
@@ -112,6 +119,7 @@ void VideoFramePump::run()
             m_endOfStream = true; // a picture that fails ends the pictures; the sound plays on
             continue;
         }
+        lastIndex = decoded.value()->index;
         lastPts = decoded.value()->ptsMs;
         m_queue.push_back(std::move(*decoded.value()));
     }
