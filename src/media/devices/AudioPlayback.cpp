@@ -70,7 +70,8 @@ void AudioPlayback::seekToFrame(std::int64_t sourceFrame)
 
 void AudioPlayback::issue(std::optional<std::int64_t> seekTo)
 {
-    m_requestedPosition = seekTo ? *seekTo : positionFrames();
+    if (seekTo)
+        m_requestedPosition = *seekTo;
     m_atEnd = false;
     {
         std::lock_guard lock(m_mutex);
@@ -80,6 +81,8 @@ void AudioPlayback::issue(std::optional<std::int64_t> seekTo)
         if (seekTo)
             m_command.seekTo = seekTo;
         m_requestedSerial = ++m_commandSerial;
+        if (seekTo)
+            m_seekSerial = m_requestedSerial;
         // A pause is heard at once where the sink is running; the command keeps the sink paused
         // should it still be opening. Under the lock, so the worker cannot undo it with the
         // command before (it sets the pause only while no newer command waits).
@@ -93,7 +96,9 @@ std::int64_t AudioPlayback::positionFrames() const
 {
     if (m_atEnd)
         return m_lengthFrames;
-    if (m_appliedSerial.load(std::memory_order_acquire) != m_requestedSerial)
+    // A seek (or stop) on its way to the worker: the place it asked for. Play and pause do not
+    // move the position, so the clock stays live while they travel.
+    if (m_appliedSerial.load(std::memory_order_acquire) < m_seekSerial)
         return m_requestedPosition;
     const int outputRate = m_outputRate.load(std::memory_order_acquire);
     const std::int64_t played =

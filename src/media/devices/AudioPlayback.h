@@ -13,8 +13,8 @@
 // left.
 //
 // Clock. The position is the source frame the worker last seeked to, plus what the sink has
-// actually played since (converted back to the source rate). While a command is on its way
-// to the worker the position is the one that command asked for.
+// actually played since (converted back to the source rate). While a seek or stop is on its
+// way to the worker the position is the one it asked for.
 
 #include "media/core/Result.h"
 #include "media/devices/AudioSource.h"
@@ -84,6 +84,7 @@ private:
     bool m_paused = false;
     bool m_atEnd = false;
     std::uint64_t m_requestedSerial = 0;
+    std::uint64_t m_seekSerial = 0; // the serial of the last command that seeks
     std::int64_t m_requestedPosition = 0;
 
     // Shared with the worker.
