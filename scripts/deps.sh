@@ -18,8 +18,9 @@ packages=(
   libsdl2-dev
   # fonts: URW Bookman for the main menu's heading, sans faces for the default font
   fonts-urw-base35 fonts-dejavu-core fonts-liberation2 fontconfig
-  # tests and looking at what the kit shows and plays
-  xvfb xauth x11-utils imagemagick sox
+  # tests and looking at what the kit shows and plays; python3 runs the picture generator and
+  # the test that the stored pictures are what it draws
+  xvfb xauth x11-utils imagemagick sox python3
 )
 
 missing=()
