@@ -1,5 +1,7 @@
 #include "media/devices/FfmpegAudioDecoder.h"
 
+#include "media/devices/FfmpegErrors.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/mathematics.h>
@@ -41,11 +43,6 @@ struct WaveFacts {
     qint64 dataBytes = 0;   // payload bytes that are really in the file
     qint64 factFrames = -1; // sample frames from a 'fact' chunk before the data, if any
 };
-
-QString quoted(const QString &name)
-{
-    return QStringLiteral("\u201c%1\u201d").arg(name);
-}
 
 bool isStreamingSize(quint32 size)
 {
@@ -127,12 +124,6 @@ Result<WaveFacts> inspectWave(QFile &file, const QString &name)
     return makeError(
         ErrorKind::CorruptMedia,
         QStringLiteral("The sound file %1 is damaged: it has no sound data.").arg(quoted(name)));
-}
-
-bool isIoError(int errorCode)
-{
-    return errorCode == AVERROR(EIO) || errorCode == AVERROR(EACCES) ||
-           errorCode == AVERROR(EPERM) || errorCode == AVERROR(EISDIR);
 }
 
 // Demuxers FFmpeg uses for still pictures. FFmpeg reports a picture as a one-frame video, and a

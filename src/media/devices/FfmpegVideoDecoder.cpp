@@ -1,5 +1,7 @@
 #include "media/devices/FfmpegVideoDecoder.h"
 
+#include "media/devices/FfmpegErrors.h"
+
 extern "C" {
 #include <libavutil/mathematics.h>
 #include <libavutil/mem.h>
@@ -53,11 +55,6 @@ struct Sniffed {
     bool truncated = false;
 };
 
-QString quoted(const QString &name)
-{
-    return QStringLiteral("\u201c%1\u201d").arg(name);
-}
-
 Sniffed sniff(const QByteArray &head, qint64 fileSize)
 {
     Sniffed result;
@@ -72,12 +69,6 @@ Sniffed sniff(const QByteArray &head, qint64 fileSize)
         result.container = Container::IsoMedia;
     }
     return result;
-}
-
-bool isIoError(int errorCode)
-{
-    return errorCode == AVERROR(EIO) || errorCode == AVERROR(EACCES) ||
-           errorCode == AVERROR(EPERM) || errorCode == AVERROR(EISDIR);
 }
 
 bool nameIsOneOf(const QByteArray &name, std::initializer_list<const char *> names)
