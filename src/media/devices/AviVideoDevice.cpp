@@ -76,7 +76,6 @@ Result<void> AviVideoDevice::open(const QString &fileName)
     connect(m_clock.get(), &AudioPlayback::finished, this, &MediaDevice::playbackFinished);
     connect(m_clock.get(), &AudioPlayback::failed, this, &MediaDevice::playbackFailed);
     m_pump = std::make_unique<VideoFramePump>(std::move(video).value());
-    m_presentTimer.start();
     return {};
 }
 
@@ -104,10 +103,21 @@ void AviVideoDevice::presentDue()
     m_pump->setClock(clock);
     // Half a picture early is on time: the clock moves in sound periods, not pictures.
     const auto halfFrame = std::int64_t(500.0 / std::max(1.0, m_frameRate));
-    if (std::optional<VideoFrame> frame = m_pump->takeDue(clock, halfFrame)) {
+    const std::optional<VideoFrame> frame = m_pump->takeDue(clock, halfFrame);
+    if (frame) {
         m_output->present(frame->image);
         m_shownFrame = frame->index;
     }
+    // Standing still, the timer only waits for the picture of a seek or step: once it is shown,
+    // or after a while without one, it stops until the next play, seek or step.
+    if (!m_clock->isPlaying() && (frame || ++m_idleTicks > kIdleTicks))
+        m_presentTimer.stop();
+}
+
+void AviVideoDevice::wakePresenter()
+{
+    m_idleTicks = 0;
+    m_presentTimer.start();
 }
 
 Result<void> AviVideoDevice::play()
@@ -115,6 +125,7 @@ Result<void> AviVideoDevice::play()
     if (m_output)
         m_output->setShown(true);
     m_clock->play();
+    wakePresenter();
     return {};
 }
 
@@ -135,6 +146,7 @@ Result<void> AviVideoDevice::seek(std::int64_t positionMs)
     const std::int64_t ms = std::clamp<std::int64_t>(positionMs, 0, m_lengthMs);
     m_clock->seekToFrame(ms * m_clockRate / 1000);
     m_pump->seekToMs(ms);
+    wakePresenter();
     m_shownFrame = std::min<std::int64_t>(std::max<std::int64_t>(0, m_frameCount - 1),
                                           std::int64_t(double(ms) * m_frameRate / 1000.0));
     return {};
@@ -151,6 +163,7 @@ Result<void> AviVideoDevice::step(int frames)
     const std::int64_t ms = frameToMs(target);
     m_clock->seekToFrame(ms * m_clockRate / 1000);
     m_pump->seekToFrame(target);
+    wakePresenter();
     m_shownFrame = target; // the next step counts from here, shown yet or not
     return {};
 }

@@ -25,6 +25,9 @@ public:
     // How often the UI thread looks for the next picture: often enough for 60 pictures a
     // second, rarely enough to cost nothing measurable.
     static constexpr int kPresentTickMs = 8;
+    // Ticks a standing movie waits for a sought picture before the timer stops: a few hundred
+    // milliseconds, far more than decoding one picture takes.
+    static constexpr int kIdleTicks = 60;
 
     AviVideoDevice(AudioSinkFactory sinks, VideoOutputFactory outputs, QObject *parent = nullptr);
     ~AviVideoDevice() override;
@@ -43,9 +46,13 @@ public:
     std::int64_t shownFrame() const { return m_shownFrame; }
     std::int64_t droppedFrames() const { return m_pump ? m_pump->droppedFrames() : 0; }
     VideoOutput *output() const { return m_output.get(); }
+    // Whether the UI thread is looking for pictures (playing, or a seek's picture on its way).
+    bool isPresenting() const { return m_presentTimer.isActive(); }
 
 private:
     void presentDue();
+    // Runs the timer: while playing, and after a seek or step until its picture is shown.
+    void wakePresenter();
     std::int64_t frameToMs(std::int64_t index) const;
 
     AudioSinkFactory m_sinks;
@@ -59,6 +66,7 @@ private:
     double m_frameRate = 25;
     std::int64_t m_frameCount = 0;
     std::int64_t m_shownFrame = 0;
+    int m_idleTicks = 0;
 };
 
 } // namespace zyr::media

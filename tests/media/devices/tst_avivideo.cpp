@@ -87,6 +87,7 @@ private slots:
     void playsToTheEndInStep();
     void stepAndBackMoveOnePicture();
     void closingTheWindowPauses();
+    void restsWhileStandingStill();
     void refusedFiles_data();
     void refusedFiles();
 
@@ -193,6 +194,42 @@ void TestAviVideo::closingTheWindowPauses()
     rig.command("Play"); // shows the window again and plays on
     QVERIFY(rig.output->shown);
     QTRY_VERIFY(rig.control.position() > held);
+}
+
+void TestAviVideo::restsWhileStandingStill()
+{
+    // A movie that stands still costs the UI thread nothing; a step still shows its picture.
+    MovieOptions o;
+    o.rateNum = 10;
+    o.frames = 30;
+    Rig rig(Clock::RealTime);
+    AviVideoDevice *device = nullptr;
+    DeviceContext context;
+    context.sinks = [] { return std::make_unique<SilentAudioSink>(); };
+    context.makeDevice = [&](const QString &) -> std::unique_ptr<MediaDevice> {
+        auto d =
+            std::make_unique<AviVideoDevice>([] { return std::make_unique<SilentAudioSink>(); },
+                                             [&rig] {
+                                                 auto out = std::make_unique<RecordingOutput>();
+                                                 rig.output = out.get();
+                                                 return out;
+                                             });
+        device = d.get();
+        return d;
+    };
+    rig.control.setDeviceContext(std::move(context));
+    rig.open(movie(QStringLiteral("still.avi"), o));
+    QVERIFY(device);
+    QVERIFY(!device->isPresenting());
+    rig.command("Play");
+    QVERIFY(device->isPresenting());
+    QTest::qWait(150);
+    rig.command("Pause");
+    QTRY_VERIFY_WITH_TIMEOUT(!device->isPresenting(), 2000);
+    const qsizetype shown = rig.output->shownIndexes.size();
+    rig.command("Step");
+    QTRY_COMPARE(rig.output->shownIndexes.size(), shown + 1);
+    QTRY_VERIFY(!device->isPresenting());
 }
 
 void TestAviVideo::refusedFiles_data()
