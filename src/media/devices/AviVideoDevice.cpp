@@ -107,10 +107,12 @@ void AviVideoDevice::presentDue()
     if (frame) {
         m_output->present(frame->image);
         m_shownFrame = frame->index;
+        m_idleTicks = 0;
     }
-    // Standing still, the timer only waits for the picture of a seek or step: once it is shown,
-    // or after a while without one, it stops until the next play, seek or step.
-    if (!m_clock->isPlaying() && (frame || ++m_idleTicks > kIdleTicks))
+    // Standing still (paused, stopped, ended), the timer shows what a seek, step or the end
+    // still brings, and stops once no picture has come for a while, until the next play, seek
+    // or step.
+    else if (!m_clock->isPlaying() && ++m_idleTicks > kIdleTicks)
         m_presentTimer.stop();
 }
 

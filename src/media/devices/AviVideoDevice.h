@@ -25,7 +25,7 @@ public:
     // How often the UI thread looks for the next picture: often enough for 60 pictures a
     // second, rarely enough to cost nothing measurable.
     static constexpr int kPresentTickMs = 8;
-    // Ticks a standing movie waits for a sought picture before the timer stops: a few hundred
+    // Ticks without a picture after which a standing movie's timer stops: a few hundred
     // milliseconds, far more than decoding one picture takes.
     static constexpr int kIdleTicks = 60;
 
@@ -51,7 +51,7 @@ public:
 
 private:
     void presentDue();
-    // Runs the timer: while playing, and after a seek or step until its picture is shown.
+    // Runs the timer: while playing, and after a seek or step until pictures stop coming.
     void wakePresenter();
     std::int64_t frameToMs(std::int64_t index) const;
 
