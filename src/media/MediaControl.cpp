@@ -189,14 +189,7 @@ MediaErrorCode MediaControl::execute(MediaCommand command)
     case MediaCommand::Play:
         return play();
     case MediaCommand::Pause:
-        if (m_mode == ControlMode::Paused)
-            return play();
-        if (m_mode != ControlMode::Playing)
-            return succeed();
-        r = m_device->pause();
-        if (r.ok())
-            setMode(ControlMode::Paused);
-        break;
+        return pause();
     case MediaCommand::Stop:
         endActivePlay(kNotifyAborted);
         r = m_device->stop();
@@ -211,8 +204,7 @@ MediaErrorCode MediaControl::execute(MediaCommand command)
         r = m_device->step(command == MediaCommand::Back ? -1 : 1);
         break;
     case MediaCommand::Record:
-        r = m_device->record();
-        break;
+        return record();
     case MediaCommand::Eject:
         r = m_device->eject();
         if (r.ok()) {
@@ -255,6 +247,7 @@ MediaErrorCode MediaControl::open()
             &MediaControl::onPlaybackFinished);
     connect(m_device.get(), &MediaDevice::playbackFailed, this, &MediaControl::onPlaybackFailed);
     connect(m_device.get(), &MediaDevice::ejectFinished, this, &MediaControl::onEjectFinished);
+    connect(m_device.get(), &MediaDevice::capabilitiesChanged, this, &MediaControl::refreshButtons);
     connect(m_device.get(), &MediaDevice::pausedFromOutside, this, [this] {
         if (m_mode == ControlMode::Playing)
             setMode(ControlMode::Paused);
@@ -277,12 +270,43 @@ MediaErrorCode MediaControl::play()
 {
     if (m_mode == ControlMode::TrayOpen)
         return fail(MediaErrorCode::DeviceNotReady, QStringLiteral("The tray is open."));
-    if (m_mode == ControlMode::Playing)
+    // A play in progress starts over; a recording, going on or held, ends and the sound plays.
+    if (m_mode == ControlMode::Playing || m_mode == ControlMode::Recording ||
+        (m_mode == ControlMode::Paused && m_pausedRecording))
         endActivePlay(kNotifySuperseded);
     if (const Result<void> r = m_device->play(); !r.ok())
         return fail(r.error());
     m_playActive = true;
     setMode(ControlMode::Playing);
+    return succeed();
+}
+
+MediaErrorCode MediaControl::record()
+{
+    if (m_mode == ControlMode::TrayOpen)
+        return fail(MediaErrorCode::DeviceNotReady, QStringLiteral("The tray is open."));
+    // Record on a held recording resumes it; otherwise it supersedes what is in progress.
+    const bool resuming = m_mode == ControlMode::Paused && m_pausedRecording;
+    if (const Result<void> r = m_device->record(); !r.ok())
+        return fail(r.error());
+    if (!resuming)
+        endActivePlay(kNotifySuperseded);
+    m_playActive = true;
+    setMode(ControlMode::Recording);
+    return succeed();
+}
+
+MediaErrorCode MediaControl::pause()
+{
+    if (m_mode == ControlMode::Paused)
+        return m_pausedRecording ? record() : play();
+    if (m_mode != ControlMode::Playing && m_mode != ControlMode::Recording)
+        return succeed();
+    const bool recording = m_mode == ControlMode::Recording;
+    if (const Result<void> r = m_device->pause(); !r.ok())
+        return fail(r.error());
+    setMode(ControlMode::Paused);
+    m_pausedRecording = recording;
     return succeed();
 }
 
@@ -333,7 +357,8 @@ void MediaControl::onPlaybackFinished()
 void MediaControl::onPlaybackFailed(const MediaError &error)
 {
     fail(error);
-    if (m_mode == ControlMode::Playing || m_mode == ControlMode::Paused)
+    if (m_mode == ControlMode::Playing || m_mode == ControlMode::Paused ||
+        m_mode == ControlMode::Recording)
         setMode(ControlMode::Stopped);
     endActivePlay(kNotifyFailure);
 }
@@ -360,6 +385,7 @@ void MediaControl::pressed(MediaButton which)
 void MediaControl::setMode(ControlMode mode)
 {
     m_mode = mode;
+    m_pausedRecording = false;
     refreshButtons();
 }
 

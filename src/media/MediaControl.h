@@ -89,6 +89,8 @@ private:
     MediaErrorCode open();
     void closeDevice();
     MediaErrorCode play();
+    MediaErrorCode record();
+    MediaErrorCode pause();
     MediaErrorCode seekToTrack(MediaCommand which);
     // Ends the play or record in progress, if any, with Done(code), queued.
     void endActivePlay(int notifyCode);
@@ -108,7 +110,8 @@ private:
     MediaErrorCode m_error = MediaErrorCode::None;
     QString m_errorMessage;
     ControlMode m_mode = ControlMode::NoDevice;
-    bool m_playActive = false; // a play or record that will report Done
+    bool m_playActive = false;      // a play or record that will report Done
+    bool m_pausedRecording = false; // Paused holds a recording, not a play
     QTimer m_statusTimer;
     int m_updateInterval = 0;
     QElapsedTimer m_sinceLastPrev;

@@ -43,7 +43,11 @@ void followPosition(QScrollBar &bar, media::Dispatchable &control)
 {
     media::MediaControlProperties mm(control);
     const std::int32_t position = mm.position();
-    bar.setValue(positionBarValue(position, mm.length()));
+    const std::int32_t length = mm.length();
+    // A recording makes the medium longer while it runs: the bar grows with it.
+    if (bar.maximum() != positionBarMaximum(length))
+        bar.setMaximum(positionBarMaximum(length));
+    bar.setValue(positionBarValue(position, length));
 }
 
 } // namespace zyr

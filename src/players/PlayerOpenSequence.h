@@ -32,7 +32,8 @@ void reportCantOpen(QWidget *window, const QString &prefix, media::Dispatchable 
 // value is left for the next status update.
 void setBarToMedium(QScrollBar &bar, media::Dispatchable &control);
 
-// On a status update: the thumb moves to the playing position.
+// On a status update: the thumb moves to the playing position, and the bar's range follows a
+// medium whose length has changed (a recording).
 void followPosition(QScrollBar &bar, media::Dispatchable &control);
 
 } // namespace zyr

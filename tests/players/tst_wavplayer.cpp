@@ -9,6 +9,8 @@
 #include "app/WindowRegistry.h"
 #include "media/control/FakeDevice.h"
 #include "media/FileOpenDialog.h"
+#include "media/input/TestAudioCapture.h"
+#include "media/MediaButtonWidget.h"
 #include "media/MediaControl.h"
 #include "media/output/SilentAudioSink.h"
 #include "media/output/TestAudioSink.h"
@@ -16,6 +18,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -49,6 +53,7 @@ private slots:
     void draggingTheBarDoesNotSeek();
     void exitWhilePlayingKeepsPlaying();
     void playBeforeAnyOpenShowsNothing();
+    void recordingGrowsTheBarAndPlaysBack();
 
 private:
     // Answers the next dialog with `path`, or cancels it when empty.
@@ -308,6 +313,46 @@ void TestWavPlayer::playBeforeAnyOpenShowsNothing()
     QVERIFY(m_messages.isEmpty());
     QCOMPARE(m_wav->windowTitle(), kCaption);
     QVERIFY(!Program::ending());
+}
+
+void TestWavPlayer::recordingGrowsTheBarAndPlaysBack()
+{
+    // An input at real time, as a microphone is.
+    mm().setDeviceContext({[] { return std::make_unique<media::TestAudioSink>(); },
+                           {},
+                           {},
+                           media::testAudioCaptureFactory({-1, 1.0, false, {}})});
+    answerDialogWith(wav(QStringLiteral("memo.wav"), 8000, 1, 8000));
+    openFile();
+    QCOMPARE(bar().maximum(), 1000);
+    media::MediaButtonWidget *record = mm().button(media::MediaButton::Record);
+    QTRY_VERIFY(record->isEnabled());
+    QTest::mouseClick(record, Qt::LeftButton);
+    QCOMPARE(mm().mode(), media::ControlMode::Recording);
+
+    // The bar grows with the sound at each status update, its thumb at the recording position.
+    QTRY_VERIFY_WITH_TIMEOUT(bar().maximum() >= 1500, 5000);
+    QVERIFY(bar().maximum() <= mm().length());
+    QVERIFY(qAbs(bar().maximum() - bar().value() - 1000) <= 300);
+    const QString shots =
+        QProcessEnvironment::systemEnvironment().value(QStringLiteral("ZYR_SCREENSHOT_DIR"));
+    if (!shots.isEmpty())
+        QVERIFY(m_wav->grab().save(QDir(shots).filePath(QStringLiteral("wav-recording.png"))));
+
+    QSignalSpy done(&mm(), &MediaControl::done);
+    click("cmdStop");
+    QTRY_COMPARE(done.size(), 1);
+    const std::int32_t length = mm().length();
+    QVERIFY(length >= 1500);
+    QCOMPARE(mm().position(), length - 1000); // the original sound follows the recording
+
+    // Play from the start: the whole longer sound plays, and the window rewinds at its end.
+    mm().execute(QStringLiteral("Prev"));
+    click("cmdPlay");
+    QTRY_COMPARE(done.size(), 2);
+    QCOMPARE(done.at(1).at(0).toInt(), MediaControl::kNotifySuccessful);
+    QCOMPARE(mm().length(), length);
+    QCOMPARE(mm().position(), 0);
 }
 
 QTEST_MAIN(TestWavPlayer)

@@ -65,7 +65,18 @@ void AudioPlayback::stop()
 
 void AudioPlayback::seekToFrame(std::int64_t sourceFrame)
 {
-    issue(std::clamp<std::int64_t>(sourceFrame, 0, m_lengthFrames));
+    issue(std::clamp<std::int64_t>(sourceFrame, 0, lengthFrames()));
+}
+
+void AudioPlayback::edit(std::function<Result<void>()> change, std::int64_t newLengthFrames,
+                         std::int64_t thenSeekTo)
+{
+    m_lengthFrames.store(std::max<std::int64_t>(0, newLengthFrames), std::memory_order_release);
+    {
+        std::lock_guard lock(m_mutex);
+        m_command.edits.push_back(std::move(change));
+    }
+    seekToFrame(thenSeekTo);
 }
 
 void AudioPlayback::issue(std::optional<std::int64_t> seekTo)
@@ -94,8 +105,9 @@ void AudioPlayback::issue(std::optional<std::int64_t> seekTo)
 
 std::int64_t AudioPlayback::positionFrames() const
 {
+    const std::int64_t length = lengthFrames();
     if (m_atEnd)
-        return m_lengthFrames;
+        return length;
     // A seek (or stop) on its way to the worker: the place it asked for. Play and pause do not
     // move the position, so the clock stays live while they travel.
     if (m_appliedSerial.load(std::memory_order_acquire) < m_seekSerial)
@@ -103,7 +115,7 @@ std::int64_t AudioPlayback::positionFrames() const
     const int outputRate = m_outputRate.load(std::memory_order_acquire);
     const std::int64_t played =
         outputRate > 0 ? m_sink->framesPlayed() * m_sourceRate / outputRate : 0;
-    return std::min(m_lengthFrames, m_baseFrame.load(std::memory_order_acquire) + played);
+    return std::min(length, m_baseFrame.load(std::memory_order_acquire) + played);
 }
 
 void AudioPlayback::report(std::uint64_t serial, std::optional<MediaError> error)
@@ -169,21 +181,26 @@ void AudioPlayback::run()
 
         if (m_commandSerial != serial) {
             const Command command =
-                std::exchange(m_command, Command{m_command.playing, m_command.paused, {}});
+                std::exchange(m_command, Command{m_command.playing, m_command.paused, {}, {}});
             serial = m_commandSerial;
             lock.unlock();
+            std::optional<MediaError> editError;
+            for (const auto &change : command.edits)
+                if (const Result<void> changed = change(); !changed.ok() && !editError)
+                    editError = changed.error();
             if (command.seekTo && !sinkError) {
                 m_sink->flush();
                 pendingFrames = 0;
-                const std::int64_t target = std::min(*command.seekTo, m_lengthFrames);
+                const std::int64_t length = lengthFrames();
+                const std::int64_t target = std::min(*command.seekTo, length);
                 const Result<void> sought = m_source->seekToFrame(target);
-                sourceDone = !sought.ok() || target >= m_lengthFrames;
+                sourceDone = !sought.ok() || target >= length;
                 m_baseFrame.store(target, std::memory_order_release);
             }
             playing = command.playing;
             ended = false;
-            if (playing && sinkError) {
-                report(serial, sinkError);
+            if (playing && (sinkError || editError)) {
+                report(serial, sinkError ? sinkError : editError);
                 ended = true;
             }
             lock.lock();

@@ -25,10 +25,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace zyr::media {
 
@@ -49,9 +51,14 @@ public:
     void stop();
     // Moves to `sourceFrame` (clamped to the medium), playing on if it was playing.
     void seekToFrame(std::int64_t sourceFrame);
+    // Changes the medium: `change` runs on the worker before anything it does next (between
+    // reads of the source), the length becomes `newLengthFrames`, and the position moves to
+    // `thenSeekTo`. A change that fails ends a playback in progress with failed().
+    void edit(std::function<Result<void>()> change, std::int64_t newLengthFrames,
+              std::int64_t thenSeekTo);
 
     std::int64_t positionFrames() const;
-    std::int64_t lengthFrames() const { return m_lengthFrames; }
+    std::int64_t lengthFrames() const { return m_lengthFrames.load(std::memory_order_acquire); }
     bool isPlaying() const { return m_playing && !m_paused; }
     bool isPaused() const { return m_playing && m_paused; }
 
@@ -68,6 +75,7 @@ private:
         bool playing = false;
         bool paused = false;
         std::optional<std::int64_t> seekTo;
+        std::vector<std::function<Result<void>()>> edits; // applied first, in order
     };
 
     void issue(std::optional<std::int64_t> seekTo);
@@ -76,7 +84,7 @@ private:
 
     std::unique_ptr<AudioSource> m_source;
     std::unique_ptr<AudioSink> m_sink;
-    const std::int64_t m_lengthFrames;
+    std::atomic<std::int64_t> m_lengthFrames; // written by the owner, read by both
     const int m_sourceRate;
 
     // Owner (UI thread) state.

@@ -28,9 +28,12 @@ protected:
     // Makes the source of the named medium; quick (headers only).
     virtual Result<std::unique_ptr<AudioSource>> openSource(const QString &fileName) = 0;
 
-private:
+    // The playback of the open medium; null before a successful open.
+    AudioPlayback *playback() const { return m_playback.get(); }
+    // Source frames in milliseconds, rounded as the length is.
     std::int64_t framesToMs(std::int64_t frames) const;
 
+private:
     AudioSinkFactory m_sinks;
     std::unique_ptr<AudioPlayback> m_playback;
     int m_rate = 0;

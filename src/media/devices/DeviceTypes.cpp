@@ -16,13 +16,18 @@ template <typename Device> std::unique_ptr<MediaDevice> make(const DeviceContext
     return std::make_unique<Device>(context.sinks);
 }
 
+std::unique_ptr<MediaDevice> makeWaveAudio(const DeviceContext &context)
+{
+    return std::make_unique<WaveAudioDevice>(context.sinks, context.captures);
+}
+
 std::unique_ptr<MediaDevice> makeAviVideo(const DeviceContext &context)
 {
     return std::make_unique<AviVideoDevice>(context.sinks, context.videoOutputs);
 }
 
 const std::array<DeviceType, 4> kDeviceTypes{{
-    {"WaveAudio", &make<WaveAudioDevice>},
+    {"WaveAudio", &makeWaveAudio},
     {"Sequencer", &make<SequencerDevice>},
     {"AVIVideo", &makeAviVideo},
     {"CDAudio", &make<CdAudioDevice>},
@@ -40,7 +45,7 @@ const DeviceType *findDeviceType(const QString &name)
 
 DeviceContext defaultDeviceContext()
 {
-    return {defaultAudioSinkFactory(), {}, {}};
+    return {defaultAudioSinkFactory(), {}, {}, defaultAudioCaptureFactory()};
 }
 
 } // namespace zyr::media

@@ -3,6 +3,7 @@
 
 #include "media/devices/MediaDevice.h"
 #include "media/devices/VideoOutput.h"
+#include "media/input/AudioCaptureFactory.h"
 #include "media/output/AudioSinkFactory.h"
 
 #include <QString>
@@ -19,6 +20,8 @@ struct DeviceContext {
     std::function<std::unique_ptr<MediaDevice>(const QString &type)> makeDevice = {};
     // Where movies' pictures go; none: they are decoded and not shown.
     VideoOutputFactory videoOutputs = {};
+    // Where recordings come from; none: nothing can be recorded.
+    AudioCaptureFactory captures = {};
 };
 
 struct DeviceType {
@@ -29,8 +32,8 @@ struct DeviceType {
 // The type named `name` regardless of case, or nullptr.
 const DeviceType *findDeviceType(const QString &name);
 
-// The application's context: the SDL output with the silent fallback, and no video output
-// (the control, a widget, puts its video window factory in).
+// The application's context: the SDL output with the silent fallback, SDL's default input,
+// and no video output (the control, a widget, puts its video window factory in).
 DeviceContext defaultDeviceContext();
 
 } // namespace zyr::media

@@ -1,6 +1,7 @@
 #include "media/devices/FfmpegAudioDecoder.h"
 
 #include "media/devices/FfmpegErrors.h"
+#include "media/devices/FfmpegMixingResampler.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -381,6 +382,11 @@ std::int64_t FfmpegAudioDecoder::lengthMs() const
     return (m_lengthFrames * 1000 + m_sourceRate / 2) / m_sourceRate;
 }
 
+int FfmpegAudioDecoder::sourceBitsPerSample() const
+{
+    return m_codec ? av_get_bytes_per_sample(m_codec->sample_fmt) * 8 : 0;
+}
+
 QString FfmpegAudioDecoder::containerName() const
 {
     return QString::fromLatin1(m_format->iformat->name);
@@ -423,31 +429,9 @@ Result<void> FfmpegAudioDecoder::configureResampler(int inRate, int inFormat,
         return makeError(ErrorKind::Internal,
                          QStringLiteral("Out of memory for a channel layout."));
     }
-    AVChannelLayout mixIn{};
-    if (inLayout.order == AV_CHANNEL_ORDER_UNSPEC) {
-        av_channel_layout_default(&mixIn, inLayout.nb_channels);
-    } else {
-        av_channel_layout_copy(&mixIn, &inLayout);
-    }
-    AVChannelLayout mixOut{};
-    av_channel_layout_default(&mixOut, m_output.channels);
-
-    SwrContext *raw = nullptr;
-    int rc = swr_alloc_set_opts2(&raw, &mixOut, AV_SAMPLE_FMT_FLT, m_output.sampleRate, &mixIn,
-                                 AVSampleFormat(inFormat), inRate, 0, nullptr);
-    SwrContextPtr swr(raw);
-    if (rc >= 0 && mixIn.nb_channels == 1 && m_output.channels > 1) {
-        // Mono plays at full level on the front pair instead of FFmpeg's -3 dB split.
-        std::vector<double> matrix(std::size_t(m_output.channels), 0.0);
-        matrix[0] = 1.0;
-        matrix[1] = 1.0;
-        rc = swr_set_matrix(swr.get(), matrix.data(), 1);
-    }
-    if (rc >= 0) {
-        rc = swr_init(swr.get());
-    }
-    av_channel_layout_uninit(&mixIn);
-    av_channel_layout_uninit(&mixOut);
+    SwrContextPtr swr;
+    const int rc = makeMixingResampler(swr, inLayout, AVSampleFormat(inFormat), inRate,
+                                       m_output.channels, m_output.sampleRate);
     if (rc < 0) {
         av_channel_layout_uninit(&reported);
         return makeError(ErrorKind::UnsupportedFormat,

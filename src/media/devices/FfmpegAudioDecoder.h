@@ -58,6 +58,9 @@ public:
     // lengthFrames() in milliseconds, rounded to the nearest (halves round up); kUnknownLength
     // when the length is unknown.
     std::int64_t lengthMs() const;
+    // Bits of one decoded sample as the decoder delivers it (8 or 16 for common PCM and ADPCM
+    // files, 32 for float, 24- and 32-bit PCM), 0 when unknown. Owner thread.
+    int sourceBitsPerSample() const;
     // FFmpeg's short name of the demuxer ("wav", "flac", ...), for logs and messages.
     QString containerName() const;
 

@@ -47,7 +47,9 @@ public:
 
     // Moves by `frames` frames (negative: back), where the device has frames.
     virtual Result<void> step(int frames);
-    // Records into the medium at the current position, where the device can.
+    // Records into the medium at the current position, where the device can; stop() ends the
+    // recording, pause() holds it and record() resumes it, play() ends it and plays on from
+    // where it ended, and a seek ends it and records on from the new place.
     virtual Result<void> record();
     // Opens the tray, where there is one. May take long: runs off the UI thread, and
     // ejectFinished() follows.
@@ -76,6 +78,8 @@ signals:
     void pausedFromOutside();
     // An eject started by eject() has finished; `error` is empty on success.
     void ejectFinished(const zyr::media::MediaError &error);
+    // What capabilities() reports has changed (a device learns some of it only after opening).
+    void capabilitiesChanged();
 };
 
 } // namespace zyr::media

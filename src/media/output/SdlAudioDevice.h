@@ -1,7 +1,7 @@
 #pragma once
-// Ownership of one open SDL audio output device. The device starts paused; SDL runs the
-// callback on its own audio thread, and closing joins that thread, so once close() returns the
-// callback's userdata may be freed. SDL headers stay in the .cpp: the id is SDL's Uint32.
+// Ownership of one open SDL audio device, an output or a capture. The device starts paused; SDL
+// runs the callback on its own audio thread, and closing joins that thread, so once close() returns
+// the callback's userdata may be freed. SDL headers stay in the .cpp: the id is SDL's Uint32.
 
 #include "media/core/Result.h"
 #include "media/output/AudioFormat.h"
@@ -22,6 +22,16 @@ public:
     // blocks while the device starts.
     static Result<SdlAudioDevice> open(AudioFormat requested, int periodFrames, Callback callback,
                                        void *userdata);
+
+    // Opens the default input for float32 samples in exactly `format`: SDL converts whatever the
+    // hardware delivers. The callback receives `length` bytes of captured frames. Otherwise as
+    // open().
+    static Result<SdlAudioDevice> openCapture(AudioFormat format, int periodFrames,
+                                              Callback callback, void *userdata);
+
+    // Whether SDL lists a capture device. Needs a held SdlAudioSubsystem. Any thread except an
+    // SDL audio callback; does not block beyond the subsystem lock.
+    static bool hasCaptureDevice();
 
     SdlAudioDevice(SdlAudioDevice &&other) noexcept;
     SdlAudioDevice &operator=(SdlAudioDevice &&other) noexcept;
@@ -58,7 +68,11 @@ public:
     void close();
 
 private:
+    enum class Direction { Output, Capture };
+
     SdlAudioDevice() = default;
+    static Result<SdlAudioDevice> openDevice(Direction direction, AudioFormat requested,
+                                             int periodFrames, Callback callback, void *userdata);
     void lockCallback();
     void unlockCallback();
 
