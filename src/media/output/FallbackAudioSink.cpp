@@ -6,8 +6,9 @@
 
 namespace zyr::media {
 
-FallbackAudioSink::FallbackAudioSink(std::vector<AudioSinkFactory> candidates)
-    : m_candidates(std::move(candidates))
+FallbackAudioSink::FallbackAudioSink(std::vector<AudioSinkFactory> candidates,
+                                     std::chrono::milliseconds retryInterval)
+    : m_candidates(std::move(candidates)), m_retryInterval(retryInterval)
 {
 }
 
@@ -38,6 +39,10 @@ Result<AudioFormat> FallbackAudioSink::open(AudioFormat requested)
             const std::lock_guard guard(m_activeMutex);
             m_active = std::move(sink);
             m_activeIndex = static_cast<int>(i);
+            m_format = opened.value();
+            m_paused = false;
+            m_playedBefore = 0;
+            m_lastRetry = std::chrono::steady_clock::now();
             return opened;
         }
         failures << opened.error().message;
@@ -51,17 +56,57 @@ Result<AudioFormat> FallbackAudioSink::open(AudioFormat requested)
 
 std::size_t FallbackAudioSink::write(const float *frames, std::size_t frameCount)
 {
+    retryBetterOutput();
     return m_active ? m_active->write(frames, frameCount) : 0;
 }
 
 bool FallbackAudioSink::waitForSpace(std::chrono::milliseconds timeout)
 {
+    retryBetterOutput();
     return m_active ? m_active->waitForSpace(timeout) : false;
+}
+
+void FallbackAudioSink::retryBetterOutput()
+{
+    if (!m_active)
+        return;
+    const bool lost = m_active->lost();
+    if (!lost && m_activeIndex == 0)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastRetry < m_retryInterval)
+        return;
+    m_lastRetry = now;
+    // Earlier candidates, and the active one's kind again when it is lost.
+    const int last = lost ? m_activeIndex : m_activeIndex - 1;
+    for (int i = 0; i <= last; ++i) {
+        const AudioSinkFactory &make = m_candidates[static_cast<std::size_t>(i)];
+        std::unique_ptr<AudioSink> sink = make ? make() : nullptr;
+        if (!sink)
+            continue;
+        const Result<AudioFormat> opened = sink->open(m_format);
+        // The device converts to the format it opened with; an output that wants another
+        // cannot take over in mid-sound.
+        if (!opened.ok() || opened.value() != m_format || sink->lost())
+            continue;
+        std::unique_ptr<AudioSink> replaced;
+        {
+            const std::lock_guard guard(m_activeMutex);
+            if (m_paused)
+                sink->setPaused(true);
+            m_playedBefore += m_active->framesPlayed();
+            replaced = std::exchange(m_active, std::move(sink));
+            m_activeIndex = i;
+        }
+        replaced->close();
+        return;
+    }
 }
 
 void FallbackAudioSink::setPaused(bool paused)
 {
     const std::lock_guard guard(m_activeMutex);
+    m_paused = paused;
     if (m_active) {
         m_active->setPaused(paused);
     }
@@ -72,12 +117,14 @@ void FallbackAudioSink::flush()
     if (m_active) {
         m_active->flush();
     }
+    const std::lock_guard guard(m_activeMutex);
+    m_playedBefore = 0;
 }
 
 std::int64_t FallbackAudioSink::framesPlayed() const
 {
     const std::lock_guard guard(m_activeMutex);
-    return m_active ? m_active->framesPlayed() : 0;
+    return m_active ? m_playedBefore + m_active->framesPlayed() : 0;
 }
 
 std::int64_t FallbackAudioSink::framesQueued() const

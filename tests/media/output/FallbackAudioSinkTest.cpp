@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -76,6 +77,8 @@ private slots:
     void reportsEveryFailureWhenNoneOpens();
     void rejectsInvalidFormatWithoutTryingOutputs();
     void reopenTriesTheListAgain();
+    void lostOutputGivesWayToOneThatReturns();
+    void laterCandidateGivesWayToAnEarlierOneInTheSameFormat();
     void defaultFactoryPlaysThroughSdl();
     void defaultFactoryFallsBackToSilenceWithoutSdlDriver();
 };
@@ -167,6 +170,66 @@ void FallbackAudioSinkTest::reopenTriesTheListAgain()
     QVERIFY(sink.open({16000, 2}).ok());
     QCOMPARE(output.made, 2);
     QCOMPARE(output.last->format(), AudioFormat({16000, 2}));
+}
+
+void FallbackAudioSinkTest::lostOutputGivesWayToOneThatReturns()
+{
+    Candidate output;
+    FallbackAudioSink sink({output.factory()}, 20ms);
+    QVERIFY(sink.open({8000, 2}).ok());
+    TestAudioSink *first = output.last;
+    const float samples[4] = {1, 2, 3, 4};
+    QCOMPARE(sink.write(samples, 2), 2u);
+    sink.setPaused(true);
+
+    // Lost: until the retry interval has passed, the lost output keeps the clock.
+    first->setLost(true);
+    QCOMPARE(sink.write(samples, 1), 1u);
+    QCOMPARE(output.made, 1);
+    std::this_thread::sleep_for(30ms);
+    QVERIFY(sink.waitForSpace(0ms));
+    // A fresh output of the same kind took over, held as the old one was, the clock going on.
+    QCOMPARE(output.made, 2);
+    TestAudioSink *second = output.last;
+    QVERIFY(second != first);
+    QVERIFY(!sink.lost());
+    QVERIFY(second->isPaused());
+    QCOMPARE(second->format(), AudioFormat({8000, 2}));
+    QCOMPARE(sink.framesPlayed(), 2);
+    sink.setPaused(false);
+    QCOMPARE(sink.write(samples + 2, 1), 1u);
+    QCOMPARE(second->received(), std::vector<float>({3, 4}));
+    QCOMPARE(sink.framesPlayed(), 3);
+    sink.flush();
+    QCOMPARE(sink.framesPlayed(), 0);
+}
+
+void FallbackAudioSinkTest::laterCandidateGivesWayToAnEarlierOneInTheSameFormat()
+{
+    // No device at open: the second candidate (the silent clock) plays. The first returns, but
+    // in another format at first, which cannot take over in mid-sound; then in the same one.
+    Candidate device{TestAudioSink::Options().withFailToOpen()};
+    Candidate silence;
+    FallbackAudioSink sink({device.factory(), silence.factory()}, 10ms);
+    QVERIFY(sink.open({44100, 2}).ok());
+    QCOMPARE(sink.activeIndex(), 1);
+
+    device.options = TestAudioSink::Options().withForcedFormat({48000, 2});
+    std::this_thread::sleep_for(20ms);
+    QVERIFY(sink.waitForSpace(0ms));
+    QCOMPARE(device.made, 2);
+    QCOMPARE(sink.activeIndex(), 1);
+
+    device.options = TestAudioSink::Options();
+    std::this_thread::sleep_for(20ms);
+    const float samples[2] = {5, 6};
+    QCOMPARE(sink.write(samples, 1), 1u);
+    QCOMPARE(sink.activeIndex(), 0);
+    QCOMPARE(device.last->received(), std::vector<float>({5, 6}));
+    // No retries once the first candidate plays and is not lost.
+    std::this_thread::sleep_for(20ms);
+    QVERIFY(sink.waitForSpace(0ms));
+    QCOMPARE(device.made, 3);
 }
 
 void FallbackAudioSinkTest::defaultFactoryPlaysThroughSdl()
