@@ -2,6 +2,7 @@
 // conversion, seeking, and the files open() must refuse.
 
 #include "media/devices/FfmpegAudioDecoder.h"
+#include "support/ProcessFigures.h"
 #include "support/WavWriter.h"
 
 extern "C" {
@@ -102,23 +103,6 @@ bool matchesSignal(const Decoded &decoded, const WavOptions &options, std::int64
         }
     }
     return true;
-}
-
-// Characters this process has read through read() and friends, from /proc; -1 where there is
-// no such file.
-qint64 charactersRead()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    const QList<QByteArray> lines = io.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("rchar:")) {
-            return line.mid(6).trimmed().toLongLong();
-        }
-    }
-    return -1;
 }
 
 } // namespace
@@ -458,9 +442,9 @@ void TestFfmpegAudioDecoder::opensHugeFileWithoutReadingIt()
         QSKIP("cannot create a 4 GB sparse file here");
     }
 
-    const qint64 before = charactersRead();
+    const qint64 before = zyr::test::bytesReadByProcess();
     auto opened = FfmpegAudioDecoder::open(file);
-    const qint64 after = charactersRead();
+    const qint64 after = zyr::test::bytesReadByProcess();
     QVERIFY2(opened.ok(), qPrintable(opened.ok() ? QString() : opened.error().message));
     FfmpegAudioDecoder &decoder = *opened.value();
     QCOMPARE(decoder.lengthFrames(), std::int64_t{1'000'000'000});

@@ -14,6 +14,7 @@
 #include "media/output/SilentAudioSink.h"
 #include "media/output/TestAudioSink.h"
 #include "support/CdImageWriter.h"
+#include "support/ProcessFigures.h"
 #include "support/WavWriter.h"
 
 #include <QElapsedTimer>
@@ -91,18 +92,6 @@ QString writeWav(const QTemporaryDir &dir, const QString &name, std::int64_t fra
     if (!WavWriter::write(path, wav))
         qFatal("cannot write %s", qPrintable(path));
     return path;
-}
-
-// Bytes this process has read from files so far, from /proc.
-qint64 bytesRead()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : io.readAll().split('\n'))
-        if (line.startsWith("rchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    return -1;
 }
 
 } // namespace
@@ -325,10 +314,10 @@ void TestPlaybackFaults::hugeSparseSoundOpensWithoutBeingRead()
     if (!WavWriter::write(path, wav))
         QSKIP("cannot create a 4 GB sparse file here");
     Rig rig({[] { return std::make_unique<TestAudioSink>(); }, {}});
-    const qint64 before = bytesRead();
+    const qint64 before = zyr::test::bytesReadByProcess();
     QVERIFY(rig.open(QStringLiteral("WaveAudio"), path));
     QCOMPARE(rig.control.length(), std::int32_t((wav.frames * 1000 + 24000) / 48000));
-    const qint64 read = bytesRead() - before;
+    const qint64 read = zyr::test::bytesReadByProcess() - before;
     QVERIFY2(read < 16 * 1024 * 1024, qPrintable(QString::number(read)));
     QVERIFY2(rig.slowestCommandMs <= kUiBudgetMs,
              qPrintable(QString::number(rig.slowestCommandMs)));

@@ -12,10 +12,10 @@
 #include "media/MediaControl.h"
 #include "media/MediaControlSettings.h"
 #include "media/output/TestAudioSink.h"
+#include "support/ProcessFigures.h"
 #include "support/WavWriter.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -128,18 +128,6 @@ void verifySpliced(const std::vector<float> &played, const WavOptions &wav, std:
                                      .arg(expected)));
         }
     }
-}
-
-// The process's resident memory in bytes, from /proc.
-qint64 residentBytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    return -1;
 }
 
 } // namespace
@@ -413,7 +401,7 @@ void TestWaveRecording::anHourGrowsMemoryOnlyWithTheRecording()
     constexpr std::int64_t kHour = 8000LL * 3600;
     Rig rig(rampSound(8000, 1, 800), {kHour, 900.0, false, {}});
     QVERIFY(rig.open());
-    const qint64 residentBefore = residentBytes();
+    const qint64 residentBefore = zyr::test::residentBytes();
     QVERIFY(residentBefore > 0);
     QVERIFY(rig.device->record().ok());
 
@@ -437,7 +425,7 @@ void TestWaveRecording::anHourGrowsMemoryOnlyWithTheRecording()
     // 16-bit samples: 57.6 MB. Allowed on top: a quarter for the allocator and the sanitizers'
     // shadow memory, and 16 MB for everything else the process did meanwhile.
     const qint64 samples = kHour * 2;
-    const qint64 grown = residentBytes() - residentBefore;
+    const qint64 grown = zyr::test::residentBytes() - residentBefore;
     QVERIFY2(
         grown < samples + samples / 4 + 16 * 1024 * 1024,
         qPrintable(
