@@ -18,12 +18,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.zyr.example/")
+# CPack puts the summary on the first line and indents this text below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- The ZYR Multimedia Kit is a small desktop program for one user. Its main
- menu opens four players, each in a window of its own: a WAV sound player
- and recorder, a MIDI player synthesizing through a General MIDI SoundFont,
- an AVI movie viewer and an audio CD player.")
+    "The ZYR Multimedia Kit is a small desktop program for one user. Its main
+menu opens four players, each in a window of its own: a WAV sound player
+and recorder, a MIDI player synthesizing through a General MIDI SoundFont,
+an AVI movie viewer and an audio CD player.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "timgm6mb-soundfont | sf2-soundfont-gm, fonts-urw-base35, fonts-dejavu-core, fonts-liberation2, qt6-qpa-plugins")
