@@ -26,6 +26,8 @@ and recorder, a MIDI player synthesizing through a General MIDI SoundFont,
 an AVI movie viewer and an audio CD player.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "timgm6mb-soundfont | sf2-soundfont-gm, fonts-urw-base35, fonts-dejavu-core, fonts-liberation2, qt6-qpa-plugins")
+    "timgm6mb-soundfont | sf2-soundfont-gm, fonts-urw-base35, fonts-dejavu-core, "
+    "fonts-liberation2, qt6-qpa-plugins")
+string(JOIN "" CPACK_DEBIAN_PACKAGE_DEPENDS ${CPACK_DEBIAN_PACKAGE_DEPENDS})
 
 include(CPack)

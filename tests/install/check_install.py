@@ -72,9 +72,10 @@ def check_entry(checks, root, entry_path):
     exec_line = entry.get("Exec", "")
     checks.expect(exec_line != "" and "%" not in exec_line,
                   f"Exec has no field codes: {exec_line!r}")
-    program = root / PREFIX / "bin" / exec_line.split()[0] if exec_line else None
-    checks.expect(program is not None and program.is_file() and os.access(program, os.X_OK),
-                  f"Exec names the installed program bin/{exec_line.split()[0] if exec_line else ''}")
+    name = exec_line.split()[0] if exec_line else ""
+    program = root / PREFIX / "bin" / name
+    checks.expect(name != "" and program.is_file() and os.access(program, os.X_OK),
+                  f"Exec names the installed program bin/{name}")
     checks.expect(entry.get("Icon") == APP_ID, f"Icon is {APP_ID}")
     checks.expect(bool(entry.get("StartupWMClass")), "StartupWMClass is given")
     return entry
