@@ -123,6 +123,13 @@ def check_start(checks, root, source_dir, entry_path, entry):
     """Starts the kit from the entry's Exec line with the installed bin/ first on PATH."""
     env = dict(os.environ)
     env["PATH"] = f"{root / PREFIX / 'bin'}{os.pathsep}{env.get('PATH', '')}"
+    # On X11, libxkbcommon-x11 strndup()s key names out of a reply buffer that is not
+    # NUL-terminated, reading no further than the length it passes: valid C, but ASan's
+    # strict_string_checks reports it as an overflow before the kit's code has run. The
+    # other checks stay on for a sanitized build.
+    if "ASAN_OPTIONS" in env:
+        env["ASAN_OPTIONS"] = ":".join(o for o in env["ASAN_OPTIONS"].split(":")
+                                       if not o.startswith("strict_string_checks"))
     script = source_dir / "scripts" / "start-from-desktop-entry"
     status, output = run([script, entry_path], env=env, timeout=120)
     checks.expect(status == 0, "the entry's Exec line brings up the main menu")
