@@ -21,6 +21,12 @@ packages=(
   # tests and looking at what the kit shows and plays; python3 runs the picture generator and
   # the test that the stored pictures are what it draws
   xvfb xauth x11-utils imagemagick sox python3
+  # desktop integration: validators for the desktop entry and the AppStream metadata, xdotool to
+  # find the main menu when the installed entry is started on a virtual display
+  desktop-file-utils appstream xdotool
+  # the Debian package: dpkg-shlibdeps (dpkg-dev) and file, which CPack needs to find the
+  # libraries the program links
+  dpkg-dev file
 )
 
 missing=()

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Draws the kit's pictures and its icon and writes them to resources/pictures/.
+"""Draws the kit's pictures and its icon and writes them to resources/pictures/, and the
+program icon at the desktop's icon sizes to resources/desktop/icons/.
 
     python3 resources/tools/make_pictures.py            # (re)write the files
     python3 resources/tools/make_pictures.py --check    # exit 1 if a stored file differs
 
-All art is drawn here in code, pixel by pixel; the output is byte-for-byte reproducible.
+All art is drawn here in code, pixel by pixel; the output is reproducible: the pictures byte
+for byte, the desktop icons pixel for pixel (their PNG packing is zlib's).
 """
 
 import argparse
@@ -14,10 +16,15 @@ import sys
 
 sys.dont_write_bytecode = True  # keep the source tree free of __pycache__
 
+from desktop_icons import ICON_SIZES, icon_rows
 from picture_formats import (Canvas, GifFrame, build_palette, index_pixels, quantize, write_gif,
                              write_ico_4bpp)
+from png_format import read_png_rgba, write_png_rgba
 
-OUT_DIR = pathlib.Path(__file__).resolve().parent.parent / "pictures"
+RESOURCES = pathlib.Path(__file__).resolve().parent.parent
+OUT_DIR = RESOURCES / "pictures"
+ICON_DIR = RESOURCES / "desktop" / "icons"
+APP_ID = "org.zyr.MultimediaKit"
 
 
 def clamp8(v):
@@ -746,12 +753,30 @@ PICTURES = {
 }
 
 
+def desktop_icons():
+    """The program icon for the hicolor theme: {relative path: (size, RGBA rows)}."""
+    window_icon = draw_icon()
+    return {f"hicolor/{n}x{n}/apps/{APP_ID}.png": (n, icon_rows(n, window_icon))
+            for n in ICON_SIZES}
+
+
+def same_pixels(path, size, rows):
+    """Whether the stored PNG holds exactly these pixels (another zlib may pack them into other
+    bytes, so the bytes themselves are not compared)."""
+    try:
+        return read_png_rgba(path.read_bytes()) == (size, size, rows)
+    except (OSError, ValueError):
+        return False
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--check", action="store_true",
                         help="compare with the stored files instead of writing them")
     parser.add_argument("--out", type=pathlib.Path, default=OUT_DIR,
-                        help="folder to write to (default: resources/pictures)")
+                        help="folder for the pictures (default: resources/pictures)")
+    parser.add_argument("--icon-out", type=pathlib.Path, default=ICON_DIR,
+                        help="folder for the desktop icons (default: resources/desktop/icons)")
     args = parser.parse_args()
     stale = []
     for name, make in PICTURES.items():
@@ -762,6 +787,16 @@ def main():
                 stale.append(name)
             continue
         args.out.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+        print(f"wrote {path} ({len(data)} bytes)")
+    for name, (size, rows) in desktop_icons().items():
+        path = args.icon_out / name
+        if args.check:
+            if not same_pixels(path, size, rows):
+                stale.append(name)
+            continue
+        data = write_png_rgba(size, size, rows)
+        path.parent.mkdir(parents=True, exist_ok=True)
         path.write_bytes(data)
         print(f"wrote {path} ({len(data)} bytes)")
     if stale:

@@ -44,7 +44,11 @@ void setUpApplication(QApplication &app)
     uiFont.setPointSizeF(kDefaultFontPoints);
     QApplication::setFont(uiFont);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/kit.ico")));
+    // The application name is also the class of every window on X11 (WM_CLASS), which the
+    // desktop entry's StartupWMClass names; the desktop file name ties the windows to that entry
+    // on Wayland and in task bars. Both must stay as the installed entry has them.
     QApplication::setApplicationName(QStringLiteral("ZYR Multimedia Kit"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zyr.MultimediaKit"));
     app.setQuitOnLastWindowClosed(false);
 }
 
