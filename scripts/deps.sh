@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config git
-  # windows, menus, dialogs; the xcb and offscreen platforms; GIF and ICO readers
+  # windows, menus, dialogs; the xcb and offscreen platforms; GIF and ICO readers; D-Bus for
+  # the desktop's media keys
   qt6-base-dev qt6-qpa-plugins libqt6svg6
   # decoding and resampling
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
@@ -21,6 +22,9 @@ packages=(
   # tests and looking at what the kit shows and plays; python3 runs the picture generator and
   # the test that the stored pictures are what it draws
   xvfb xauth x11-utils imagemagick sox python3
+  # the media-key test's private session bus (dbus-run-session, dbus-send) and a desktop media
+  # key client to drive the kit with
+  dbus-daemon dbus-bin playerctl
 )
 
 missing=()
