@@ -42,6 +42,7 @@ MediaControl::MediaControl(const QByteArray &persisted, QWidget *parent)
         connect(b, &QAbstractButton::clicked, this,
                 [this, which = info.button] { pressed(which); });
         m_buttons[static_cast<std::size_t>(info.button)] = b;
+        b->installEventFilter(this);
     }
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Media controls"));
@@ -423,6 +424,15 @@ void MediaControl::focusOutEvent(QFocusEvent *event)
 {
     QWidget::focusOutEvent(event);
     button(m_keyButton)->setKeyboardMark(false);
+}
+
+bool MediaControl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (auto *b = qobject_cast<MediaButtonWidget *>(watched); b && b->isEnabled())
+            setKeyButton(b->button());
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MediaControl::moveKeyButton(int step)

@@ -10,7 +10,7 @@
 // Keyboard. The control is one stop in its window's focus order. While it has the focus, the
 // arrow keys (and Home, End) move between its enabled buttons, and Space or Enter presses the
 // one the keyboard is on, exactly as a click does. When that button becomes disabled the
-// keyboard moves to the nearest enabled one.
+// keyboard moves to the nearest enabled one; a button pressed with the mouse takes it too.
 //
 // Errors. A command string never raises: its outcome lands in Error (0 success, a positive
 // MediaErrorCode otherwise) with a message. Only property access raises ComponentError, for an
@@ -95,6 +95,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    // Watches the buttons: a button pressed with the mouse takes the keyboard with it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void pressed(MediaButton which);

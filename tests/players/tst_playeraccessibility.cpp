@@ -197,10 +197,16 @@ void TestPlayerAccessibility::keyboardReachesWalksAndPressesTheButtons()
     QTest::keyClick(&mm, Qt::Key_Left);
     QCOMPARE(mm.keyboardButton(), MediaButton::Prev);
 
+    // A button pressed with the mouse takes the keyboard with it.
+    QTest::mouseClick(mm.button(MediaButton::Next), Qt::LeftButton);
+    QCOMPARE(mm.keyboardButton(), MediaButton::Next);
+    QCOMPARE(QApplication::focusWidget(), &mm);
+    QVERIFY(mm.button(MediaButton::Next)->hasKeyboardMark());
+
     // Tab leaves the control for the next stop, and the mark goes with the focus.
     QTest::keyClick(&mm, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), window.control(QStringLiteral("cmdPlay")));
-    QVERIFY(!mm.button(MediaButton::Prev)->hasKeyboardMark());
+    QVERIFY(!mm.button(MediaButton::Next)->hasKeyboardMark());
 }
 
 QTEST_MAIN(TestPlayerAccessibility)
