@@ -369,23 +369,23 @@ void TestMprisPlayer::wavSkipRewindsTheFileAndKeepsPlaying()
     mm(window).setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
     openThroughMenu(window, wav(QStringLiteral("tone.wav"), 30), "CMDialog1");
     call(kPlayer, QStringLiteral("Play"));
-    QTRY_VERIFY(mm(window).position() >= 400);
+    QTRY_VERIFY(mm(window).position() >= 1000);
     const QString track =
         metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path();
 
     // A file is one track: Next and Previous both go back to its start, still playing.
     call(kPlayer, QStringLiteral("Next"));
-    QVERIFY(mm(window).position() < 400);
+    QVERIFY(mm(window).position() < 800); // back at the start, and only just on
     QCOMPARE(mm(window).mode(), media::ControlMode::Playing);
     QCOMPARE(property(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Playing"));
     QCOMPARE(metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(),
              track);
     QTRY_COMPARE(m_seeks.size(), 1);
-    QVERIFY(m_seeks.front() < 400'000);
+    QVERIFY(m_seeks.front() < 800'000);
 
-    QTRY_VERIFY(mm(window).position() >= 400);
+    QTRY_VERIFY(mm(window).position() >= 1000);
     call(kPlayer, QStringLiteral("Previous"));
-    QVERIFY(mm(window).position() < 400);
+    QVERIFY(mm(window).position() < 800); // back at the start, and only just on
     QCOMPARE(mm(window).mode(), media::ControlMode::Playing);
     QTRY_COMPARE(m_seeks.size(), 2);
     call(kPlayer, QStringLiteral("Stop"));
@@ -447,9 +447,9 @@ void TestMprisPlayer::midiStatusTextFollowsTheBus()
 
     // The MIDI window has no handler for Next: the status stays, the control skips.
     call(kPlayer, QStringLiteral("Play"));
-    QTRY_VERIFY(mm(window).position() >= 300);
+    QTRY_VERIFY(mm(window).position() >= 1000);
     call(kPlayer, QStringLiteral("Next"));
-    QVERIFY(mm(window).position() < 300);
+    QVERIFY(mm(window).position() < 800);
     QCOMPARE(status(), QStringLiteral("Play MIDI"));
     QCOMPARE(property(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Playing"));
     QTRY_COMPARE(m_seeks.size(), 1);
