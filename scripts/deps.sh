@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config git
-  # windows, menus, dialogs; the xcb and offscreen platforms; GIF and ICO readers
+  # windows, menus, dialogs; the xcb and offscreen platforms; GIF and ICO readers; D-Bus for
+  # the desktop's media keys
   qt6-base-dev qt6-qpa-plugins libqt6svg6
   # decoding and resampling
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
@@ -27,6 +28,9 @@ packages=(
   # the Debian package: dpkg-shlibdeps (dpkg-dev) and file, which CPack needs to find the
   # libraries the program links
   dpkg-dev file
+  # the media-key test's private session bus (dbus-run-session, dbus-send) and a desktop media
+  # key client to drive the kit with
+  dbus-daemon dbus-bin playerctl
 )
 
 missing=()

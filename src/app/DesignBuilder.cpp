@@ -179,6 +179,8 @@ void DesignBuilder::build(DesignedWindow &window, const WindowDesign &design)
         if (!c->font && parent != client)
             w->setFont(explicitFont(window.font())); // a frame's font is for its caption only
         applyLook(w, *c);
+        if (!c->accessibleName.isEmpty())
+            w->setAccessibleName(c->accessibleName);
         if (!c->visibleAtRunTime)
             w->hide();
         window.m_controls.insert(c->name, w);

@@ -89,4 +89,10 @@ ControlDesign withFont(FontDesign font, ControlDesign control)
     return control;
 }
 
+ControlDesign withAccessibleName(QString accessibleName, ControlDesign control)
+{
+    control.accessibleName = std::move(accessibleName);
+    return control;
+}
+
 } // namespace zyr

@@ -59,6 +59,7 @@ struct ControlDesign {
     QString container; // name of the frame the control lies inside; empty for the client area
     ComponentFactory component;
     bool visibleAtRunTime = true; // false for components that only exist behind the scenes
+    QString accessibleName;       // what assistive tools call a control that has no caption
 };
 
 struct MenuItemDesign {
@@ -99,5 +100,6 @@ ControlDesign component(QString name, int left, int top, int width, int height, 
 
 ControlDesign inside(QString frameName, ControlDesign control);
 ControlDesign withFont(FontDesign font, ControlDesign control);
+ControlDesign withAccessibleName(QString accessibleName, ControlDesign control);
 
 } // namespace zyr

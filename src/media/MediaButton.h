@@ -1,6 +1,6 @@
 #pragma once
 // The control's button bar as a table: nine buttons, left to right, each with its command, its
-// accessible name and the modes in which the control enables it.
+// accessible name and description, and the modes in which the control enables it.
 
 #include "media/devices/MediaDevice.h"
 #include "media/MediaCommand.h"
@@ -18,19 +18,24 @@ struct MediaButtonInfo {
     MediaButton button;
     MediaCommand command;
     const char *accessibleName;
-    const char *eventName; // "Play" for PlayClick and PlayCompleted
+    const char *accessibleDescription; // what pressing the button does, for assistive tools
+    const char *eventName;             // "Play" for PlayClick and PlayCompleted
 };
 
 inline constexpr std::array<MediaButtonInfo, 9> kMediaButtons{{
-    {MediaButton::Prev, MediaCommand::Prev, "Previous", "Prev"},
-    {MediaButton::Next, MediaCommand::Next, "Next", "Next"},
-    {MediaButton::Play, MediaCommand::Play, "Play", "Play"},
-    {MediaButton::Pause, MediaCommand::Pause, "Pause", "Pause"},
-    {MediaButton::Back, MediaCommand::Back, "Step back", "Back"},
-    {MediaButton::Step, MediaCommand::Step, "Step forward", "Step"},
-    {MediaButton::Stop, MediaCommand::Stop, "Stop", "Stop"},
-    {MediaButton::Record, MediaCommand::Record, "Record", "Record"},
-    {MediaButton::Eject, MediaCommand::Eject, "Eject", "Eject"},
+    {MediaButton::Prev, MediaCommand::Prev, "Previous",
+     "Goes to the start of the track; pressed again within three seconds, to the previous track",
+     "Prev"},
+    {MediaButton::Next, MediaCommand::Next, "Next", "Goes to the start of the next track", "Next"},
+    {MediaButton::Play, MediaCommand::Play, "Play", "Plays from the current position", "Play"},
+    {MediaButton::Pause, MediaCommand::Pause, "Pause", "Pauses playing; pressed again, plays on",
+     "Pause"},
+    {MediaButton::Back, MediaCommand::Back, "Step back", "Steps back one frame", "Back"},
+    {MediaButton::Step, MediaCommand::Step, "Step forward", "Steps forward one frame", "Step"},
+    {MediaButton::Stop, MediaCommand::Stop, "Stop", "Stops playing or recording", "Stop"},
+    {MediaButton::Record, MediaCommand::Record, "Record",
+     "Records from the sound input at the current position", "Record"},
+    {MediaButton::Eject, MediaCommand::Eject, "Eject", "Opens the drive's tray", "Eject"},
 }};
 
 const MediaButtonInfo &mediaButtonInfo(MediaButton button);

@@ -35,6 +35,7 @@ MediaButtonWidget::MediaButtonWidget(MediaButton button, QWidget *parent)
     const MediaButtonInfo &info = mediaButtonInfo(button);
     setObjectName(QLatin1String(info.eventName) + QStringLiteral("Button"));
     setAccessibleName(QLatin1String(info.accessibleName));
+    setAccessibleDescription(QLatin1String(info.accessibleDescription));
     setToolTip(QLatin1String(info.accessibleName));
     setFocusPolicy(Qt::NoFocus);
 }
@@ -44,6 +45,14 @@ QSize MediaButtonWidget::sizeHint() const
     return {27, 25};
 }
 
+void MediaButtonWidget::setKeyboardMark(bool marked)
+{
+    if (marked == m_keyboardMark)
+        return;
+    m_keyboardMark = marked;
+    update();
+}
+
 void MediaButtonWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -51,6 +60,12 @@ void MediaButtonWidget::paintEvent(QPaintEvent *)
     option.initFrom(this);
     option.state |= isDown() ? QStyle::State_Sunken : QStyle::State_Raised;
     style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);
+    if (m_keyboardMark) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(3, 3, -3, -3);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 
     const qreal side = std::min(width(), height()) * 0.5;
     QRectF box(0, 0, side * 1.3, side);

@@ -5,7 +5,9 @@
 #include "media/MediaControlSettings.h"
 #include "media/VideoWindow.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -40,6 +42,7 @@ MediaControl::MediaControl(const QByteArray &persisted, QWidget *parent)
         connect(b, &QAbstractButton::clicked, this,
                 [this, which = info.button] { pressed(which); });
         m_buttons[static_cast<std::size_t>(info.button)] = b;
+        b->installEventFilter(this);
     }
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Media controls"));
@@ -131,6 +134,11 @@ std::int32_t MediaControl::length() const
 std::int32_t MediaControl::position() const
 {
     return m_device ? clampToInt32(m_device->positionMs()) : 0;
+}
+
+std::vector<std::int64_t> MediaControl::trackStartsMs() const
+{
+    return m_device ? m_device->trackStartsMs() : std::vector<std::int64_t>{};
 }
 
 void MediaControl::setUpdateInterval(int milliseconds)
@@ -384,9 +392,12 @@ void MediaControl::pressed(MediaButton which)
 
 void MediaControl::setMode(ControlMode mode)
 {
+    const bool changed = mode != m_mode;
     m_mode = mode;
     m_pausedRecording = false;
     refreshButtons();
+    if (changed)
+        emit modeChanged(mode);
 }
 
 void MediaControl::refreshButtons()
@@ -394,6 +405,103 @@ void MediaControl::refreshButtons()
     const DeviceCapabilities can = m_device ? m_device->capabilities() : DeviceCapabilities{};
     for (const MediaButtonInfo &info : kMediaButtons)
         button(info.button)->setEnabled(isButtonEnabled(info.button, m_mode, can));
+    keepKeyButtonEnabled();
+}
+
+void MediaControl::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        moveKeyButton(-1);
+        return;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        moveKeyButton(1);
+        return;
+    case Qt::Key_Home:
+        setKeyButton(kMediaButtons.front().button);
+        if (!button(m_keyButton)->isEnabled())
+            moveKeyButton(1);
+        return;
+    case Qt::Key_End:
+        setKeyButton(kMediaButtons.back().button);
+        if (!button(m_keyButton)->isEnabled())
+            moveKeyButton(-1);
+        return;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A disabled button ignores the click, as it ignores the mouse.
+        button(m_keyButton)->click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void MediaControl::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    setKeyButton(m_keyButton);
+}
+
+void MediaControl::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    button(m_keyButton)->setKeyboardMark(false);
+}
+
+bool MediaControl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (auto *b = qobject_cast<MediaButtonWidget *>(watched); b && b->isEnabled())
+            setKeyButton(b->button());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MediaControl::moveKeyButton(int step)
+{
+    const int count = static_cast<int>(m_buttons.size());
+    for (int i = static_cast<int>(m_keyButton) + step; i >= 0 && i < count; i += step) {
+        if (m_buttons[static_cast<std::size_t>(i)]->isEnabled()) {
+            setKeyButton(static_cast<MediaButton>(i));
+            return;
+        }
+    }
+}
+
+void MediaControl::setKeyButton(MediaButton which)
+{
+    button(m_keyButton)->setKeyboardMark(false);
+    m_keyButton = which;
+    if (!hasFocus())
+        return;
+    MediaButtonWidget *b = button(which);
+    b->setKeyboardMark(true);
+    // The buttons never hold the focus themselves; assistive tools are told which one the
+    // keyboard is on as if it did.
+    if (QAccessible::isActive()) {
+        QAccessibleEvent focused(b, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focused);
+    }
+}
+
+void MediaControl::keepKeyButtonEnabled()
+{
+    if (button(m_keyButton)->isEnabled())
+        return;
+    const int count = static_cast<int>(m_buttons.size());
+    const int here = static_cast<int>(m_keyButton);
+    for (int distance = 1; distance < count; ++distance) {
+        for (const int i : {here + distance, here - distance}) {
+            if (i >= 0 && i < count && m_buttons[static_cast<std::size_t>(i)]->isEnabled()) {
+                setKeyButton(static_cast<MediaButton>(i));
+                return;
+            }
+        }
+    }
 }
 
 } // namespace zyr::media

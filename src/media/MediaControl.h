@@ -7,6 +7,11 @@
 // events are emitted on the UI thread, Done always queued, so a handler may write commands
 // from inside any event.
 //
+// Keyboard. The control is one stop in its window's focus order. While it has the focus, the
+// arrow keys (and Home, End) move between its enabled buttons, and Space or Enter presses the
+// one the keyboard is on, exactly as a click does. When that button becomes disabled the
+// keyboard moves to the nearest enabled one; a button pressed with the mouse takes it too.
+//
 // Errors. A command string never raises: its outcome lands in Error (0 success, a positive
 // MediaErrorCode otherwise) with a message. Only property access raises ComponentError, for an
 // unknown dispatch id or a value of the wrong type.
@@ -69,17 +74,29 @@ public:
     QString deviceType() const { return m_deviceType; }
     QString fileName() const { return m_fileName; }
     int updateInterval() const { return m_updateInterval; }
+    // Where the open medium's tracks start, in milliseconds; empty with no device open.
+    std::vector<std::int64_t> trackStartsMs() const;
 
     MediaButtonWidget *button(MediaButton which) const;
+    // The button the keyboard is on.
+    MediaButton keyboardButton() const { return m_keyButton; }
 
 signals:
     void done(int notifyCode);
     void buttonClick(zyr::media::MediaButton button, bool &cancel);
     void buttonCompleted(zyr::media::MediaButton button, int errorCode);
     void statusUpdate();
+    // The mode changed, and with it the buttons' enabling (a device opened or closed, playing
+    // started, paused or ended, the tray moved). Emitted at once, on the UI thread.
+    void modeChanged(zyr::media::ControlMode mode);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    // Watches the buttons: a button pressed with the mouse takes the keyboard with it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void pressed(MediaButton which);
@@ -97,6 +114,14 @@ private:
     void queueDone(int notifyCode);
     void setMode(ControlMode mode);
     void refreshButtons();
+    // Moves the keyboard to the first enabled button from the key button in direction `step`
+    // (+1 right, -1 left); stays where it is when there is none.
+    void moveKeyButton(int step);
+    // Puts the keyboard on `which` and marks it while the control has the focus.
+    void setKeyButton(MediaButton which);
+    // After the enabling changed: a disabled key button hands the keyboard to the nearest
+    // enabled one.
+    void keepKeyButtonEnabled();
     void setUpdateInterval(int milliseconds);
     void onPlaybackFinished();
     void onPlaybackFailed(const MediaError &error);
@@ -115,6 +140,7 @@ private:
     QTimer m_statusTimer;
     int m_updateInterval = 0;
     QElapsedTimer m_sinceLastPrev;
+    MediaButton m_keyButton = MediaButton::Prev;
 };
 
 } // namespace zyr::media

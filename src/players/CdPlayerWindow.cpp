@@ -24,7 +24,8 @@ WindowDesign CdPlayerWindow::design()
     d.clientWidth = 4680;
     d.clientHeight = 3195;
     d.controls = {
-        textBox(QStringLiteral("txtno"), 3000, 480, 1215, 375, 3, kNoDisc),
+        withAccessibleName(QStringLiteral("Status"),
+                           textBox(QStringLiteral("txtno"), 3000, 480, 1215, 375, 3, kNoDisc)),
         fileOpenDialog(QStringLiteral("CommonDialog1"), 240, 480),
         commandButton(QStringLiteral("cmdExit"), 2760, 1560, 1575, 375, 2, QStringLiteral("E&xit")),
         commandButton(QStringLiteral("cmdLoad"), 360, 1560, 1575, 375, 1, QStringLiteral("&Load")),

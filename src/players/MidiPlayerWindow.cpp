@@ -26,9 +26,11 @@ const QString kFilter = QStringLiteral("All Files (*.*)|*.*|Midi Files (*.mid)|*
 WindowDesign MidiPlayerWindow::design()
 {
     // The status box: the dialog face at 24 points, bold, its text in pure blue.
-    ControlDesign status = withFont(
-        {QStringLiteral("MS Sans Serif"), 24.0, 700, false, false, false, 0},
-        textBox(QStringLiteral("txtbox"), 600, 240, 3375, 735, 4, QStringLiteral("Welcome")));
+    ControlDesign status = withAccessibleName(
+        QStringLiteral("Status"),
+        withFont(
+            {QStringLiteral("MS Sans Serif"), 24.0, 700, false, false, false, 0},
+            textBox(QStringLiteral("txtbox"), 600, 240, 3375, 735, 4, QStringLiteral("Welcome"))));
     status.foreColor = QColor(0, 0, 255);
 
     WindowDesign d;
@@ -42,7 +44,8 @@ WindowDesign MidiPlayerWindow::design()
                  {QStringLiteral("mnuExit"), QStringLiteral("E&xit")}}}};
     d.controls = {
         status,
-        hScrollBar(QStringLiteral("hsbposition"), 360, 1200, 3855, 255, 3),
+        withAccessibleName(QStringLiteral("Position"),
+                           hScrollBar(QStringLiteral("hsbposition"), 360, 1200, 3855, 255, 3)),
         commandButton(QStringLiteral("cmdStop"), 2640, 1680, 1215, 495, 2, QStringLiteral("&Stop")),
         commandButton(QStringLiteral("cmdPlay"), 960, 1680, 1215, 495, 1, QStringLiteral("&Play")),
         fileOpenDialog(QStringLiteral("cmdialog1"), 120, 1680),

@@ -34,7 +34,8 @@ WindowDesign WavPlayerWindow::design()
                 {{QStringLiteral("mnuOpen"), QStringLiteral("&Open")},
                  {QStringLiteral("mnuExit"), QStringLiteral("E&xit")}}}};
     d.controls = {
-        hScrollBar(QStringLiteral("hsbposition"), 720, 2280, 3495, 255, 4),
+        withAccessibleName(QStringLiteral("Position"),
+                           hScrollBar(QStringLiteral("hsbposition"), 720, 2280, 3495, 255, 4)),
         fileOpenDialog(QStringLiteral("CMDialog1"), 0, 2760),
         commandButton(QStringLiteral("cmdExit"), 1440, 1560, 1695, 375, 3, QStringLiteral("E&xit")),
         commandButton(QStringLiteral("cmdStop"), 2520, 360, 1695, 615, 2, QStringLiteral("&Stop")),
