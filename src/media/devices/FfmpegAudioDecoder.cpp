@@ -304,6 +304,13 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
                                         "or channel count.")
                              .arg(quoted(name)));
     }
+    if (decoder->m_sourceRate > kMaxSourceRate) {
+        return makeError(ErrorKind::UnsupportedFormat,
+                         QStringLiteral("The sound in %1 has %2 samples a second, more than this "
+                                        "program plays.")
+                             .arg(quoted(name))
+                             .arg(decoder->m_sourceRate));
+    }
 
     // Length. For WAVE data with a fixed number of bits per sample the count follows from the
     // bytes (a partial frame at the end is dropped, as the decoder drops it). Compressed WAVE

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +32,9 @@ Q_DECLARE_METATYPE(WavOptions)
 Q_DECLARE_METATYPE(ErrorKind)
 
 namespace {
+
+// Longest a refused open may take, generous for a sanitizer build on a busy machine.
+constexpr qint64 kQuickRefusalMs = 3000;
 
 struct Decoded {
     std::vector<float> samples; // interleaved in the decoder's output format
@@ -570,6 +574,7 @@ enum class BadInput {
     UnknownFormatTag,
     AdpcmBadBitsPerSample,
     AdpcmBadFirstBlock,
+    AbsurdSampleRate,
 };
 } // namespace
 Q_DECLARE_METATYPE(BadInput)
@@ -609,6 +614,9 @@ void TestFfmpegAudioDecoder::refusesBadInput_data()
         << BadInput::AdpcmBadBitsPerSample << ErrorKind::CorruptMedia;
     QTest::newRow("ADPCM first block undecodable")
         << BadInput::AdpcmBadFirstBlock << ErrorKind::CorruptMedia;
+    // A damaged rate field: refused at once, not after the resampler has spent seconds on it.
+    QTest::newRow("2 GHz sample rate")
+        << BadInput::AbsurdSampleRate << ErrorKind::UnsupportedFormat;
 }
 
 void TestFfmpegAudioDecoder::refusesBadInput()
@@ -731,13 +739,21 @@ void TestFfmpegAudioDecoder::refusesBadInput()
         QVERIFY(WavWriter::overwrite(file, written.dataOffset + 2, QByteArray(1, char(127))));
         break;
     }
+    case BadInput::AbsurdSampleRate:
+        file = writeWav(QStringLiteral("rate.wav"), good);
+        QVERIFY(WavWriter::overwrite(file, 24, QByteArray("\x11\x2b\xff\x7f", 4)));
+        break;
     }
     if (input != BadInput::EmptyName) {
         QVERIFY(!file.isEmpty());
     }
 
+    QElapsedTimer clock;
+    clock.start();
     auto opened = FfmpegAudioDecoder::open(file);
     QVERIFY(!opened.ok());
+    // A refusal comes at once: the user waits on it in front of the open dialog.
+    QVERIFY2(clock.elapsed() < kQuickRefusalMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(opened.error().kind == kind, qPrintable(QStringLiteral("kind %1, expected %2: %3")
                                                          .arg(int(opened.error().kind))
                                                          .arg(int(kind))
