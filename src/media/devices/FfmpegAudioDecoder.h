@@ -56,7 +56,8 @@ public:
     int sourceSampleRate() const { return m_sourceRate; }
     int sourceChannels() const { return m_sourceChannels; }
     // Exact for RIFF WAVE: whole sample frames in the data chunk for PCM, G.711 and float data;
-    // FFmpeg's stream duration (the 'fact' chunk) for compressed WAVE data. For other containers
+    // FFmpeg's stream duration (the 'fact' chunk) for compressed WAVE data, but no more than the
+    // data's blocks can hold. For other containers
     // the container's duration at the source rate, rounded to the nearest frame; kUnknownLength
     // when it states none.
     std::int64_t lengthFrames() const { return m_lengthFrames; }

@@ -150,6 +150,8 @@ private slots:
 
     void endsStreamOnDecodeErrorAfterOpen();
 
+    void factChunkBeyondTheDataIsNotBelieved();
+
     void toleratesOneByteShort_data();
     void toleratesOneByteShort();
 
@@ -514,6 +516,36 @@ void TestFfmpegAudioDecoder::endsStreamOnDecodeErrorAfterOpen()
     auto afterSeek = decoder.read(spare, 4);
     QVERIFY(afterSeek.ok());
     QCOMPARE(afterSeek.value(), std::size_t{4});
+}
+
+void TestFfmpegAudioDecoder::factChunkBeyondTheDataIsNotBelieved()
+{
+    // Half a second of IMA ADPCM whose 'fact' chunk claims 2^32 - 1 frames (149 hours at 8 kHz).
+    const WavOptions options = wav(WavEncoding::ImaAdpcm, 8000, 1, 4000);
+    WrittenWav written;
+    const QString file = writeWav(QStringLiteral("fact-lies.wav"), options, &written);
+    QVERIFY(!file.isEmpty());
+    QFile read(file);
+    QVERIFY(read.open(QIODevice::ReadOnly));
+    const qint64 fact = read.readAll().indexOf("fact");
+    QVERIFY(fact > 0 && fact < written.dataOffset);
+    QVERIFY(WavWriter::overwrite(file, fact + 8, QByteArray(4, char(0xFF))));
+
+    auto opened = FfmpegAudioDecoder::open(file);
+    QVERIFY2(opened.ok(), qPrintable(opened.ok() ? QString() : opened.error().message));
+    FfmpegAudioDecoder &decoder = *opened.value();
+    // The length the blocks hold: every frame written, and at most the rest of the last block.
+    QVERIFY2(decoder.lengthFrames() >= options.frames &&
+                 decoder.lengthFrames() < options.frames + written.framesPerBlock,
+             qPrintable(QString::number(decoder.lengthFrames())));
+    Decoded decoded = readToEnd(decoder);
+    QVERIFY(!decoded.failed);
+    QVERIFY(decoded.frames <= decoder.lengthFrames());
+    QVERIFY(decoded.frames >= options.frames);
+    // The frames written are all there; the encoder's padding of the last block follows them.
+    decoded.frames = options.frames;
+    QString where;
+    QVERIFY2(matchesSignal(decoded, options, 0, &where), qPrintable(where));
 }
 
 void TestFfmpegAudioDecoder::toleratesOneByteShort_data()
