@@ -8,7 +8,8 @@
 // Environment:
 //   ZYR_MUTATIONS        mutations per medium (default 40; the long run uses 500)
 //   ZYR_MUTATION_INDEX   only this mutation, to reproduce one
-//   ZYR_MUTATION_DUMP    a folder where the files of failing mutations are kept
+//   ZYR_MUTATION_DUMP    a folder where the files of failing mutations are kept (and those of
+//                        the one ZYR_MUTATION_INDEX names, failing or not)
 //   ZYR_MUTATION_VERBOSE print every mutation and its outcome
 
 #include "Mutator.h"
@@ -310,18 +311,17 @@ void TestMutatedMedia::runMedium(const QString &medium, const QString &deviceTyp
             std::fprintf(stderr, "%s\n", qPrintable(name));
         ++tally.tried;
         const QString problem = tryMutant(deviceType, mutant, tally);
-        if (!problem.isEmpty()) {
+        if (!problem.isEmpty())
             tally.problems << name + QStringLiteral(": ") + problem;
-            if (!m_dumpFolder.isEmpty()) {
-                for (const QString &file : mutant.files) {
-                    const QString kept = QDir(m_dumpFolder)
-                                             .filePath(QStringLiteral("%1-%2-%3")
-                                                           .arg(medium)
-                                                           .arg(index)
-                                                           .arg(QFileInfo(file).fileName()));
-                    QFile::remove(kept);
-                    QFile::copy(file, kept);
-                }
+        if ((!problem.isEmpty() || m_only >= 0) && !m_dumpFolder.isEmpty()) {
+            for (const QString &file : mutant.files) {
+                const QString kept = QDir(m_dumpFolder)
+                                         .filePath(QStringLiteral("%1-%2-%3")
+                                                       .arg(medium)
+                                                       .arg(index)
+                                                       .arg(QFileInfo(file).fileName()));
+                QFile::remove(kept);
+                QFile::copy(file, kept);
             }
         }
         for (const QString &file : mutant.files)
