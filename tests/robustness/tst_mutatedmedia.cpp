@@ -7,6 +7,7 @@
 //
 // Environment:
 //   ZYR_MUTATIONS        mutations per medium (default 40; the long run uses 500)
+//   ZYR_MUTATION_FIRST   the number of the first mutation (default 0)
 //   ZYR_MUTATION_INDEX   only this mutation, to reproduce one
 //   ZYR_MUTATION_DUMP    a folder where the files of failing mutations are kept (and those of
 //                        the one ZYR_MUTATION_INDEX names, failing or not)
@@ -131,13 +132,12 @@ private:
     std::thread m_thread;
 };
 
-// Takes the pictures of a movie and shows none: only their number and sizes are looked at.
+// Takes the pictures of a movie and shows none: it only counts the empty ones.
 class CountingOutput : public VideoOutput {
 public:
-    void prepare(const QString &, QSize size) override { m_size = size; }
+    void prepare(const QString &, QSize) override {}
     void present(const QImage &frame) override
     {
-        ++m_presented;
         if (frame.isNull())
             ++m_nullPictures;
     }
@@ -145,12 +145,9 @@ public:
     bool isShown() const override { return m_shown; }
     void setCloseHandler(std::function<void()>) override {}
 
-    int presented() const { return m_presented; }
     int nullPictures() const { return m_nullPictures; }
 
 private:
-    QSize m_size;
-    int m_presented = 0;
     int m_nullPictures = 0;
     bool m_shown = false;
 };
@@ -257,6 +254,7 @@ private:
     QTemporaryDir m_dir;
     HangWatch m_watch;
     int m_count = kDefaultMutations;
+    int m_first = 0;
     int m_only = -1;
     bool m_verbose = false;
     QString m_dumpFolder;
@@ -268,6 +266,7 @@ void TestMutatedMedia::initTestCase()
     // Damaged files make FFmpeg log at error level; the outcomes are checked through Error.
     av_log_set_level(AV_LOG_QUIET);
     m_count = envInt("ZYR_MUTATIONS", kDefaultMutations);
+    m_first = envInt("ZYR_MUTATION_FIRST", 0);
     m_only = envInt("ZYR_MUTATION_INDEX", -1);
     m_verbose = envInt("ZYR_MUTATION_VERBOSE", 0) != 0;
     m_dumpFolder = qEnvironmentVariable("ZYR_MUTATION_DUMP");
@@ -275,7 +274,7 @@ void TestMutatedMedia::initTestCase()
         QVERIFY(QDir().mkpath(m_dumpFolder));
         m_watch.setDumpFolder(m_dumpFolder);
     }
-    QVERIFY(m_count > 0);
+    QVERIFY(m_count > 0 && m_first >= 0);
 }
 
 MutantMaker TestMutatedMedia::binaryMaker(const QList<std::pair<QString, QByteArray>> &bases,
@@ -301,8 +300,8 @@ void TestMutatedMedia::runMedium(const QString &medium, const QString &deviceTyp
     Tally tally;
     QElapsedTimer wall;
     wall.start();
-    const int first = m_only >= 0 ? m_only : 0;
-    const int last = m_only >= 0 ? m_only + 1 : m_count;
+    const int first = m_only >= 0 ? m_only : m_first;
+    const int last = m_only >= 0 ? m_only + 1 : m_first + m_count;
     for (int index = first; index < last; ++index) {
         const Mutant mutant = make(index);
         const QString name =
@@ -401,6 +400,10 @@ QString TestMutatedMedia::tryMutant(const QString &deviceType, const Mutant &mut
                 problem = QStringLiteral("no Done after Stop");
             else if (rig.done.first() != MediaControl::kNotifyAborted)
                 problem = QStringLiteral("Done(%1) after Stop").arg(rig.done.first());
+            else if (rig.position() < 0 || rig.position() > length)
+                problem = QStringLiteral("stopped at Position %1 of Length %2")
+                              .arg(rig.position())
+                              .arg(length);
             else
                 ++tally.stoppedLong;
         }
