@@ -142,28 +142,21 @@ Result<CdToc> readTocOf(CdIo_t *p, bool image, std::int32_t &leadOutSector)
     return toc;
 }
 
-// Whether `cuePath` is a cue sheet of the shape libcdio reads without fault: one FILE statement,
-// followed by at least one TRACK. libcdio reads the bin named like the sheet whatever the FILE
-// line says, so a sheet of several files could not be played right anyway. Its parser leaks the
-// name of a FILE statement that no track follows (a second FILE line, one after a track), and
-// writes before its track table for a sheet without tracks.
-bool isReadableCueSheet(const QString &cuePath)
+// Whether `cuePath` lists at least one track. libcdio mishandles a cue sheet without any: it
+// writes before its track table and leaks the sheet's file name.
+bool listsTracks(const QString &cuePath)
 {
     // Far more than the 99 tracks of a CD take; anything larger is not a cue sheet.
     constexpr qint64 kMaxCueSheetBytes = 1 << 20;
     QFile cue(cuePath);
     if (!cue.open(QIODevice::ReadOnly) || cue.size() > kMaxCueSheetBytes)
         return false;
-    int files = 0;
-    int tracks = 0;
     while (!cue.atEnd()) {
-        const QByteArray keyword = cue.readLine().simplified().split(' ').first();
-        if (keyword == "FILE" && (++files > 1 || tracks > 0))
-            return false;
-        if (keyword == "TRACK")
-            ++tracks;
+        const QByteArray line = cue.readLine().trimmed();
+        if (line.startsWith("TRACK ") || line.startsWith("TRACK\t"))
+            return true;
     }
-    return files == 1 && tracks > 0;
+    return false;
 }
 
 // Opens a cue/bin image: the cue sheet given, or the one beside the bin given.
@@ -187,7 +180,7 @@ Result<CdIoPtr> openImage(const QString &path)
                          QStringLiteral("The disc image %1 has no %2 beside it.")
                              .arg(quoted(path), quoted(lower)));
     }
-    if (!isReadableCueSheet(isBin ? other : path))
+    if (!listsTracks(isBin ? other : path))
         return unreadableToc();
     CdIoPtr cdio(cdio_open(QFile::encodeName(path).constData(), DRIVER_BINCUE));
     if (!cdio)

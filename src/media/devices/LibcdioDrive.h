@@ -12,8 +12,6 @@
 // sheet's FILE line says, and takes the length of the last track from the bin's size. An image
 // whose bin ends before a track the cue sheet lists is refused as CorruptMedia, and a reader
 // refuses sectors past the end of the bin as it is now (libcdio would pass them off as read).
-// So is a cue sheet that names more than one file, or a file after a track: such a sheet is not
-// one bin's, and libcdio's parser leaks on it.
 //
 // Threads: see CdDrive. The object keeps no handle open between calls; every call opens the
 // drive or image for itself, so calls on different threads do not share libcdio state.
