@@ -6,7 +6,7 @@
 // Done and an Error; and never crash, hang, or trip the sanitizers.
 //
 // Environment:
-//   ZYR_MUTATIONS        mutations per medium (default 40; the long run uses 500)
+//   ZYR_MUTATIONS        mutations per medium (default 40; the long run uses 5000)
 //   ZYR_MUTATION_FIRST   the number of the first mutation (default 0)
 //   ZYR_MUTATION_INDEX   only this mutation, to reproduce one
 //   ZYR_MUTATION_DUMP    a folder where the files of failing mutations are kept (and those of
