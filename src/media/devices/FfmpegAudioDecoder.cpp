@@ -18,6 +18,7 @@ extern "C" {
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 namespace zyr::media {
 
@@ -147,6 +148,20 @@ bool isFixedSizeSampleCodec(AVCodecID id)
 {
     return id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT &&
            av_get_exact_bits_per_sample(id) > 0;
+}
+
+// The most sample frames `dataBytes` of compressed data can hold, counting a partial last block
+// as whole: a 'fact' chunk that claims more is damaged (one 1 KB file claimed 149 hours), and the
+// length is taken from the blocks instead. No bound (INT64_MAX) where the codec does not tell
+// how many frames a block holds.
+qint64 mostFramesIn(AVCodecParameters *codec, qint64 dataBytes)
+{
+    const int blockAlign = codec->block_align;
+    const int perBlock = blockAlign > 0 ? av_get_audio_frame_duration2(codec, blockAlign) : 0;
+    if (perBlock <= 0) {
+        return std::numeric_limits<qint64>::max();
+    }
+    return (dataBytes + blockAlign - 1) / blockAlign * perBlock;
 }
 
 } // namespace
@@ -305,6 +320,13 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
                                         "or channel count.")
                              .arg(quoted(name)));
     }
+    if (decoder->m_sourceRate > kMaxSourceRate) {
+        return makeError(ErrorKind::UnsupportedFormat,
+                         QStringLiteral("The sound in %1 has %2 samples a second, more than this "
+                                        "program plays.")
+                             .arg(quoted(name))
+                             .arg(decoder->m_sourceRate));
+    }
 
     // Length. For WAVE data with a fixed number of bits per sample the count follows from the
     // bytes (a partial frame at the end is dropped, as the decoder drops it). Compressed WAVE
@@ -317,7 +339,8 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
         decoder->m_lengthFrames = frameBytes > 0 ? wave.dataBytes / frameBytes : 0;
         decoder->m_capAtLength = true;
     } else if (wave.isWave && wave.factFrames > 0) {
-        decoder->m_lengthFrames = wave.factFrames;
+        decoder->m_lengthFrames =
+            std::min(wave.factFrames, mostFramesIn(stream->codecpar, wave.dataBytes));
         decoder->m_capAtLength = true;
     } else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
         decoder->m_lengthFrames = av_rescale_q_rnd(stream->duration, stream->time_base,

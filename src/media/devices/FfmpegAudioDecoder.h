@@ -29,6 +29,10 @@ class FfmpegAudioDecoder {
 public:
     // Returned by lengthFrames() and lengthMs() when the container states no duration.
     static constexpr std::int64_t kUnknownLength = -1;
+    // Highest source rate open() accepts: twice the highest output rate, so that resampling
+    // never reduces by more than 2:1. A rate far beyond it only comes from a damaged header, and
+    // the resampler's filter for such a ratio takes many seconds to build.
+    static constexpr int kMaxSourceRate = 2 * AudioFormat::kMaxSampleRate;
 
     FfmpegAudioDecoder(const FfmpegAudioDecoder &) = delete;
     FfmpegAudioDecoder &operator=(const FfmpegAudioDecoder &) = delete;
@@ -40,7 +44,8 @@ public:
     //   FileNotFound      empty name, no such path, a directory;
     //   FileUnreadable    the file cannot be opened or read;
     //   UnsupportedFormat FFmpeg cannot identify the file, it is an image, it has no audio
-    //                     stream, or no decoder exists for its audio;
+    //                     stream, no decoder exists for its audio, or its rate is above
+    //                     kMaxSourceRate;
     //   CorruptMedia      a RIFF WAVE whose sizes disagree with the file (see the .cpp), one with
     //                     no samples, or any audio file whose header or first packet fails to
     //                     decode.
@@ -51,7 +56,8 @@ public:
     int sourceSampleRate() const { return m_sourceRate; }
     int sourceChannels() const { return m_sourceChannels; }
     // Exact for RIFF WAVE: whole sample frames in the data chunk for PCM, G.711 and float data;
-    // FFmpeg's stream duration (the 'fact' chunk) for compressed WAVE data. For other containers
+    // FFmpeg's stream duration (the 'fact' chunk) for compressed WAVE data, but no more than the
+    // data's blocks can hold. For other containers
     // the container's duration at the source rate, rounded to the nearest frame; kUnknownLength
     // when it states none.
     std::int64_t lengthFrames() const { return m_lengthFrames; }

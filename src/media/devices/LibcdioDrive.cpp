@@ -6,6 +6,7 @@
 #include <cdio/mmc.h>
 #include <cdio/mmc_hl_cmds.h>
 
+#include <QByteArrayList>
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
@@ -142,9 +143,11 @@ Result<CdToc> readTocOf(CdIo_t *p, bool image, std::int32_t &leadOutSector)
     return toc;
 }
 
-// Whether `cuePath` lists at least one track. libcdio mishandles a cue sheet without any: it
-// writes before its track table and leaks the sheet's file name.
-bool listsTracks(const QString &cuePath)
+// Whether `cuePath` lists tracks from track 1 on. libcdio mishandles other cue sheets: for one
+// without tracks it writes before its track table and leaks the sheet's file name; for one whose
+// first track is numbered 69 or more it reads far outside its tables and crashes. A disc's first
+// track is track 1, and every program that writes cue sheets numbers them so.
+bool listsTracksFromOne(const QString &cuePath)
 {
     // Far more than the 99 tracks of a CD take; anything larger is not a cue sheet.
     constexpr qint64 kMaxCueSheetBytes = 1 << 20;
@@ -152,9 +155,9 @@ bool listsTracks(const QString &cuePath)
     if (!cue.open(QIODevice::ReadOnly) || cue.size() > kMaxCueSheetBytes)
         return false;
     while (!cue.atEnd()) {
-        const QByteArray line = cue.readLine().trimmed();
-        if (line.startsWith("TRACK ") || line.startsWith("TRACK\t"))
-            return true;
+        const QByteArrayList words = cue.readLine().simplified().split(' ');
+        if (words.first() == "TRACK")
+            return words.size() > 1 && words[1].toInt() == 1;
     }
     return false;
 }
@@ -180,7 +183,7 @@ Result<CdIoPtr> openImage(const QString &path)
                          QStringLiteral("The disc image %1 has no %2 beside it.")
                              .arg(quoted(path), quoted(lower)));
     }
-    if (!listsTracks(isBin ? other : path))
+    if (!listsTracksFromOne(isBin ? other : path))
         return unreadableToc();
     CdIoPtr cdio(cdio_open(QFile::encodeName(path).constData(), DRIVER_BINCUE));
     if (!cdio)

@@ -345,6 +345,11 @@ void TestCdReading::tocErrors_data()
     QTest::newRow("cue sheet without tracks")
         << QStringLiteral("A150") << QByteArray("FILE \"toc.bin\" BINARY\n") << false
         << ErrorKind::CorruptMedia << QString();
+    // libcdio reads outside its tables for a first track numbered 69 or more, and crashes.
+    QTest::newRow("first track numbered 99")
+        << QStringLiteral("A150")
+        << QByteArray("FILE \"toc.bin\" BINARY\n  TRACK 99 AUDIO\n    INDEX 01 00:00:00\n") << false
+        << ErrorKind::CorruptMedia << QString();
     QTest::newRow("no bin beside the cue sheet")
         << QStringLiteral("A150") << QByteArray() << true << ErrorKind::FileNotFound << QString();
 }

@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +33,9 @@ Q_DECLARE_METATYPE(WavOptions)
 Q_DECLARE_METATYPE(ErrorKind)
 
 namespace {
+
+// Longest a refused open may take, generous for a sanitizer build on a busy machine.
+constexpr qint64 kQuickRefusalMs = 3000;
 
 struct Decoded {
     std::vector<float> samples; // interleaved in the decoder's output format
@@ -129,6 +133,8 @@ private slots:
     void opensHugeFileWithoutReadingIt();
 
     void endsStreamOnDecodeErrorAfterOpen();
+
+    void factChunkBeyondTheDataIsNotBelieved();
 
     void toleratesOneByteShort_data();
     void toleratesOneByteShort();
@@ -496,6 +502,36 @@ void TestFfmpegAudioDecoder::endsStreamOnDecodeErrorAfterOpen()
     QCOMPARE(afterSeek.value(), std::size_t{4});
 }
 
+void TestFfmpegAudioDecoder::factChunkBeyondTheDataIsNotBelieved()
+{
+    // Half a second of IMA ADPCM whose 'fact' chunk claims 2^32 - 1 frames (149 hours at 8 kHz).
+    const WavOptions options = wav(WavEncoding::ImaAdpcm, 8000, 1, 4000);
+    WrittenWav written;
+    const QString file = writeWav(QStringLiteral("fact-lies.wav"), options, &written);
+    QVERIFY(!file.isEmpty());
+    QFile read(file);
+    QVERIFY(read.open(QIODevice::ReadOnly));
+    const qint64 fact = read.readAll().indexOf("fact");
+    QVERIFY(fact > 0 && fact < written.dataOffset);
+    QVERIFY(WavWriter::overwrite(file, fact + 8, QByteArray(4, char(0xFF))));
+
+    auto opened = FfmpegAudioDecoder::open(file);
+    QVERIFY2(opened.ok(), qPrintable(opened.ok() ? QString() : opened.error().message));
+    FfmpegAudioDecoder &decoder = *opened.value();
+    // The length the blocks hold: every frame written, and at most the rest of the last block.
+    QVERIFY2(decoder.lengthFrames() >= options.frames &&
+                 decoder.lengthFrames() < options.frames + written.framesPerBlock,
+             qPrintable(QString::number(decoder.lengthFrames())));
+    Decoded decoded = readToEnd(decoder);
+    QVERIFY(!decoded.failed);
+    QVERIFY(decoded.frames <= decoder.lengthFrames());
+    QVERIFY(decoded.frames >= options.frames);
+    // The frames written are all there; the encoder's padding of the last block follows them.
+    decoded.frames = options.frames;
+    QString where;
+    QVERIFY2(matchesSignal(decoded, options, 0, &where), qPrintable(where));
+}
+
 void TestFfmpegAudioDecoder::toleratesOneByteShort_data()
 {
     QTest::addColumn<WavOptions>("options");
@@ -554,6 +590,7 @@ enum class BadInput {
     UnknownFormatTag,
     AdpcmBadBitsPerSample,
     AdpcmBadFirstBlock,
+    AbsurdSampleRate,
 };
 } // namespace
 Q_DECLARE_METATYPE(BadInput)
@@ -593,6 +630,9 @@ void TestFfmpegAudioDecoder::refusesBadInput_data()
         << BadInput::AdpcmBadBitsPerSample << ErrorKind::CorruptMedia;
     QTest::newRow("ADPCM first block undecodable")
         << BadInput::AdpcmBadFirstBlock << ErrorKind::CorruptMedia;
+    // A damaged rate field: refused at once, not after the resampler has spent seconds on it.
+    QTest::newRow("2 GHz sample rate")
+        << BadInput::AbsurdSampleRate << ErrorKind::UnsupportedFormat;
 }
 
 void TestFfmpegAudioDecoder::refusesBadInput()
@@ -715,13 +755,21 @@ void TestFfmpegAudioDecoder::refusesBadInput()
         QVERIFY(WavWriter::overwrite(file, written.dataOffset + 2, QByteArray(1, char(127))));
         break;
     }
+    case BadInput::AbsurdSampleRate:
+        file = writeWav(QStringLiteral("rate.wav"), good);
+        QVERIFY(WavWriter::overwrite(file, 24, QByteArray("\x11\x2b\xff\x7f", 4)));
+        break;
     }
     if (input != BadInput::EmptyName) {
         QVERIFY(!file.isEmpty());
     }
 
+    QElapsedTimer clock;
+    clock.start();
     auto opened = FfmpegAudioDecoder::open(file);
     QVERIFY(!opened.ok());
+    // A refusal comes at once: the user waits on it in front of the open dialog.
+    QVERIFY2(clock.elapsed() < kQuickRefusalMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(opened.error().kind == kind, qPrintable(QStringLiteral("kind %1, expected %2: %3")
                                                          .arg(int(opened.error().kind))
                                                          .arg(int(kind))
