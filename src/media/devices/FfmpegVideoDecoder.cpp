@@ -16,6 +16,7 @@ extern "C" {
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <utility>
@@ -34,6 +35,8 @@ constexpr quint32 kStreamingSizeMax = 0xFFFFFFFFu;
 // Rates above this are timestamps in disguise (a millisecond time base read as a rate).
 constexpr double kMaxFrameRate = 1000.0;
 constexpr AVRational kFallbackFrameRate{25, 1};
+// The smallest room a picture takes in an AVI file: the header of its chunk.
+constexpr std::int64_t kAviChunkHeaderBytes = 8;
 // A sample aspect ratio further from square than this is a broken header, not a real pixel.
 constexpr double kMaxPixelStretch = 8.0;
 
@@ -374,6 +377,17 @@ Result<std::unique_ptr<FfmpegVideoDecoder>> FfmpegVideoDecoder::open(const QStri
     } else if (decoder->m_frameCount > 0) {
         decoder->m_lengthMs =
             av_rescale_q_rnd(decoder->m_frameCount, frameSlot, millisecond, AV_ROUND_NEAR_INF);
+    }
+    // An AVI stores every picture in a chunk of its own, at least an 8-byte chunk header even for
+    // a dropped one, so a header that claims more pictures than the file has room for lies: the
+    // movie is not longer than the file can hold.
+    const std::int64_t fileBytes = fmt->pb ? avio_size(fmt->pb) : -1;
+    if (std::strcmp(fmt->iformat->name, "avi") == 0 && fileBytes > 0 &&
+        decoder->m_frameCount > fileBytes / kAviChunkHeaderBytes) {
+        decoder->m_frameCount = fileBytes / kAviChunkHeaderBytes;
+        decoder->m_lengthMs =
+            std::min(decoder->m_lengthMs, av_rescale_q_rnd(decoder->m_frameCount, frameSlot,
+                                                           millisecond, AV_ROUND_NEAR_INF));
     }
 
     decoder->m_packet.reset(av_packet_alloc());

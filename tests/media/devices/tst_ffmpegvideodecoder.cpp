@@ -16,6 +16,7 @@ extern "C" {
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <cstdint>
 #include <limits>
@@ -192,6 +193,7 @@ private slots:
     void playsTruncatedAviUpToTheCut();
 
     void opensAnimatedGif();
+    void doesNotBelieveMoreFramesThanTheFileHolds();
 
     void refusesBadInput_data();
     void refusesBadInput();
@@ -908,6 +910,38 @@ void TestFfmpegVideoDecoder::refusesBadInput()
         QVERIFY2(opened.error().message.contains(QFileInfo(file).fileName()),
                  qPrintable(opened.error().message));
     }
+}
+
+void TestFfmpegVideoDecoder::doesNotBelieveMoreFramesThanTheFileHolds()
+{
+    // Six pictures in a file whose headers claim 2^31 - 1: the length is bounded by the room
+    // the file has for pictures (a chunk header each), not 24 days, and the six still decode.
+    MovieOptions options;
+    options.frames = 6;
+    const QString file = writeMovie(QStringLiteral("liar.avi"), options);
+    QVERIFY(!file.isEmpty());
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    const qsizetype avih = bytes.indexOf("avih");
+    const qsizetype strh = bytes.indexOf("strh");
+    QVERIFY(avih > 0 && strh > 0);
+    QCOMPARE(bytes.mid(strh + 8, 4), QByteArray("vids"));
+    qToLittleEndian<quint32>(0x7FFFFFFF, bytes.data() + avih + 8 + 16); // total frames
+    qToLittleEndian<quint32>(0x7FFFFFFF, bytes.data() + strh + 8 + 32); // stream length
+    QVERIFY(f.seek(0) && f.write(bytes) == bytes.size());
+    f.close();
+
+    auto opened = FfmpegVideoDecoder::open(file);
+    QVERIFY(opened.ok());
+    FfmpegVideoDecoder &decoder = *opened.value();
+    QVERIFY2(decoder.frameCount() <= bytes.size() / 8,
+             qPrintable(QString::number(decoder.frameCount())));
+    QVERIFY(decoder.frameCount() >= options.frames);
+    QVERIFY2(decoder.lengthMs() <= decoder.frameCount() * 1000 / options.rateNum + 1,
+             qPrintable(QString::number(decoder.lengthMs())));
+    const Decoded decoded = readToEnd(decoder);
+    QCOMPARE(int(decoded.frames.size()), options.frames);
 }
 
 QTEST_GUILESS_MAIN(TestFfmpegVideoDecoder)
