@@ -24,7 +24,7 @@ Result<void> EditedAudioSource::setOutputFormat(const AudioFormat &format)
 {
     if (!m_edited) {
         if (const Result<void> set = m_original->setOutputFormat(format); !set.ok())
-            return set;
+            return set.error();
         m_output = format;
         return {};
     }
@@ -35,11 +35,11 @@ Result<void> EditedAudioSource::convertTo(const AudioFormat &format)
 {
     // Once edited, the original delivers its own format and the conversion happens here.
     if (const Result<void> own = m_original->setOutputFormat(sourceFormat()); !own.ok())
-        return own;
+        return own.error();
     m_converting = format != sourceFormat();
     if (m_converting) {
         if (const Result<void> set = m_resampler.configure(sourceFormat(), format); !set.ok())
-            return set;
+            return set.error();
     }
     m_output = format;
     m_converted.clear();
@@ -79,7 +79,7 @@ Result<void> EditedAudioSource::insert(std::int64_t at,
     at = std::clamp<std::int64_t>(at, 0, m_length);
     if (frames > 0 && !m_edited) {
         if (const Result<void> converting = convertTo(m_output); !converting.ok())
-            return converting;
+            return converting.error();
         m_edited = true;
     }
     if (frames > 0) {

@@ -43,7 +43,7 @@ Result<void> WaveAudioDevice::open(const QString &fileName)
     const Result<void> opened = AudioPlaybackDevice::open(fileName);
     if (!opened.ok()) {
         m_sound = nullptr;
-        return opened;
+        return opened.error();
     }
     askForInput();
     return {};

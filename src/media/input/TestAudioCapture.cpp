@@ -13,7 +13,7 @@ TestAudioCapture::~TestAudioCapture()
 
 float TestAudioCapture::sample(std::int64_t frame, int channel)
 {
-    return static_cast<float>((frame * 7 + channel * 301) % 2001 - 1000) / 32768.0f;
+    return static_cast<float>((frame * 7 + std::int64_t{channel} * 301) % 2001 - 1000) / 32768.0f;
 }
 
 Result<void> TestAudioCapture::open(AudioFormat format)
@@ -107,7 +107,8 @@ void TestAudioCapture::close()
     m_changed.notify_all();
 }
 
-AudioCaptureFactory testAudioCaptureFactory(TestAudioCapture::Options options, bool available)
+AudioCaptureFactory testAudioCaptureFactory(const TestAudioCapture::Options &options,
+                                            bool available)
 {
     return {
         [available] { return available; },

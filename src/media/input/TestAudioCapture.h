@@ -65,7 +65,7 @@ private:
 
 // A factory of TestAudioCaptures with `options`, and `available` as its answer on whether an
 // input exists.
-AudioCaptureFactory testAudioCaptureFactory(TestAudioCapture::Options options,
+AudioCaptureFactory testAudioCaptureFactory(const TestAudioCapture::Options &options,
                                             bool available = true);
 
 } // namespace zyr::media
