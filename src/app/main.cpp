@@ -1,10 +1,11 @@
 // The ZYR Multimedia Kit: the platform creates the start-up window, the main menu, through the
-// window registry and shows it; from then on everything happens in event handlers.
+// window registry and shows it; from then on everything happens in event handlers. The players
+// and the media libraries are loaded when the main menu first opens one (StartUpWindows.h).
 
 #include "app/ApplicationSetup.h"
 #include "app/DesignedWindow.h"
-#include "app/KitWindows.h"
 #include "app/Program.h"
+#include "app/StartUpWindows.h"
 #include "app/WindowRegistry.h"
 
 #include <QApplication>
@@ -14,7 +15,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     zyr::setUpApplication(app);
 
-    zyr::WindowRegistry registry(zyr::kitWindowFactories());
+    zyr::WindowRegistry registry(zyr::startUpWindowFactories());
     zyr::WindowRegistry::show(registry.get(zyr::WindowClass::MainMenu));
     const int status = zyr::Program::ending() ? zyr::Program::exitStatus() : app.exec();
     return status;
