@@ -13,15 +13,22 @@ import sys
 
 
 def load(path):
-    data = {}
+    """Samples by (section, row, subject, metric); a timed run that failed (exit status other
+    than 0, or 124 from timeout ending it) is left out with all its samples."""
     with open(path, newline="") as f:
-        for r in csv.DictReader(f, delimiter="\t"):
-            try:
-                v = float(r["value"])
-            except ValueError:
-                continue
-            data.setdefault((r["section"], r["row"], r["subject"], r["metric"]), []).append(v)
-    return data
+        records = list(csv.DictReader(f, delimiter="\t"))
+    failed = {(r["section"], r["row"], r["subject"], r["run"]) for r in records
+              if r["metric"] == "rc" and r["value"] not in ("0", "124")}
+    data = {}
+    for r in records:
+        if (r["section"], r["row"], r["subject"], r["run"]) in failed or r["metric"] == "rc":
+            continue
+        try:
+            v = float(r["value"])
+        except ValueError:
+            continue
+        data.setdefault((r["section"], r["row"], r["subject"], r["metric"]), []).append(v)
+    return data, len(failed)
 
 
 def fmt(vals, digits):
@@ -37,7 +44,7 @@ def fmt(vals, digits):
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: bench_table.py RAW.tsv")
-    d = load(sys.argv[1])
+    d, failed = load(sys.argv[1])
     rows = []
 
     def get(sec, row, who, metric, scale=1.0):
@@ -162,6 +169,8 @@ def main():
             "met", "beside"]
     widths = [max(len(str(r[i])) for r in [head] + rows) for i in range(len(head))]
     print("\nratio = kit / peer (throughput: peer / kit, above 1 is faster); medians of the runs")
+    if failed:
+        print(f"({failed} timed run(s) failed and are left out)")
     for r in [head] + rows:
         print("  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip())
 

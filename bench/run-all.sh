@@ -15,7 +15,7 @@
 #            once; the files are reused while all of them are there.
 #   measure  sections (--only takes a regular expression over their names):
 #     start       exec -> main menu mapped on Xvfb, beside qt-floor, mpv idle and VLC's GUI
-#                 (the shared run-peers.sh with EXTRA_START, so the same method)
+#                 (run-peers.sh's method, the four taking turns in each run)
 #     play        S seconds of real time from exec (default 20): CPU, peak RSS and the X
 #                 server's CPU; zyr-probe --realtime with SDL's dummy audio beside ffplay
 #                 -nodisp (WAV), fluidsynth -a sdl2 on the same SoundFont (MIDI), and mpv
@@ -27,12 +27,14 @@
 #     memory      the kit with its four player windows open (VmRSS, VmHWM)
 #   Kit and peer runs alternate within each row, so they share whatever load the machine has.
 #
-# Options: --runs N runs per measurement (3; start-up takes at least 5); --seconds S the
+# Options: --runs N runs per measurement (3; start-up takes 4 N, at least 8); --seconds S the
 # playing time (20); --quick one run of 10 s each. Results go to OUT (build/bench/results):
 # raw.tsv (every sample), table.txt (the table, with the load and the machine).
-# The shared bench folder (make-media.sh, run-peers.sh, qt-floor.cpp) is --shared, else
+# The shared bench folder (make-media.sh, qt-floor.cpp) is --shared, else
 # $ZYR_BENCH_SHARED, else ../shared/bench or ../../shared/bench beside the repository.
 set -uo pipefail
+# The whole script is one block, read before it runs: editing the file meanwhile is harmless.
+{
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 runs=3 play_s=20 only=. install=1 build=1
@@ -202,36 +204,73 @@ timed() {  # section row subject run cmd...
 }
 
 # --- start-up ------------------------------------------------------------------------------
+# run-peers.sh's method: the time from just before exec to the first MapNotify of a window
+# that is not override-redirect, seen by xev on the root window; the program is then ended by
+# its PID. Here the kit and its peers take turns within each run, so that they share the load.
+startup_once() {  # cmd... : prints the milliseconds, or NA
+  local fifo=$tmp/xev.fifo line armed=0 t0 t1= app xevp
+  rm -f "$fifo"; mkfifo "$fifo"
+  stdbuf -oL xev -root -event substructure >"$fifo" 2>/dev/null &
+  xevp=$!
+  exec 7<"$fifo"
+  sleep 0.3                       # xev has selected input by now
+  t0=$EPOCHREALTIME
+  "$@" >/dev/null 2>&1 &
+  app=$!
+  while IFS= read -r -t 30 line <&7; do
+    if [[ $line == MapNotify* ]]; then armed=1; continue; fi
+    if ((armed)); then
+      if [[ $line == *"override NO"* ]]; then t1=$EPOCHREALTIME; break; fi
+      armed=0
+    fi
+  done
+  stop_pid "$app"
+  stop_pid "$xevp"
+  exec 7<&-
+  if [[ -n $t1 ]]; then awk -v a="$t0" -v b="$t1" 'BEGIN{printf "%.1f", (b-a)*1000}'; else echo NA; fi
+}
+stop_pid() {  # TERM, then KILL after 3 s; only the given PID
+  kill "$1" 2>/dev/null
+  for _ in $(seq 30); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
 if want start; then
-  log "start: the kit beside qt-floor, mpv and VLC (run-peers.sh, $((runs < 5 ? 5 : runs)) runs each)"
-  # run-peers starts its own X server and builds its own qt-floor when it can.
-  ONLY=start RUNS_START=$((runs < 5 ? 5 : runs)) EXTRA_START="$kit" \
-    "$shared/run-peers.sh" "$media" "$out/start" >"$out/start.log" 2>&1
-  python3 - "$out/start/raw.tsv" >>"$raw" <<'PY'
-import csv, sys
-names = {"qt-floor": "qt-floor", "mpv --force-window --idle --vo=x11": "mpv idle x11",
-         "vlc Qt 5 GUI": "vlc GUI", "extra:": "kit"}
-for r in csv.DictReader(open(sys.argv[1]), delimiter="\t"):
-    for prefix, who in names.items():
-        if r["label"].startswith(prefix) and r["wall_s"] not in ("", "NA"):
-            print("\t".join(["start", "start", who, r["run"], "ms", str(float(r["wall_s"]) * 1000)]))
-PY
+  start_runs=$((runs * 4 < 8 ? 8 : runs * 4))
+  log "start: the kit beside qt-floor, mpv and VLC, $start_runs runs each, taking turns"
+  starters=(kit qt-floor "mpv idle x11" "vlc GUI")
+  start_cmd() {  # exec, so that the PID startup_once ends is the program's
+    case $1 in
+      kit) exec "$kit" ;;
+      qt-floor) exec "$qtfloor" ;;
+      "mpv idle x11") exec mpv --no-config --force-window --idle --ao=null --vo=x11 ;;
+      "vlc GUI") exec "${vlc_as[@]}" vlc -I qt --no-qt-privacy-ask "${VLCOPT[@]}" ;;
+    esac
+  }
+  for who in "${starters[@]}"; do startup_once start_cmd "$who" >/dev/null; done   # warm-up
+  for r in $(seq "$start_runs"); do
+    for who in "${starters[@]}"; do
+      ms=$(startup_once start_cmd "$who")
+      [[ $ms != NA ]] && rec start start "$who" "$r" ms "$ms"
+    done
+  done
 fi
 
 # --- playback ------------------------------------------------------------------------------
 if want play; then
   log "play: ${play_s} s each, $runs runs (about $(( (2 + 2 + 4 * ${#AVIS[@]}) * runs * play_s / 60 )) min)"
   for r in $(seq "$runs"); do
-    timed play wav kit "$r" timeout -s TERM "$play_s" "$probe" --realtime WaveAudio "$W"
-    timed play wav ffplay "$r" timeout -s TERM "$play_s" ffplay -nodisp -loglevel error "$W"
-    timed play midi kit "$r" timeout -s TERM "$play_s" "$probe" --realtime Sequencer "$M"
-    timed play midi fluidsynth "$r" timeout -s TERM "$play_s" fluidsynth -ni -q -a sdl2 "$SF" "$M"
+    # Sound only: the kit headless (no display, as ffplay -nodisp and fluidsynth run).
+    timed play wav kit "$r" timeout -s TERM -k 5 "$play_s" env -u DISPLAY "$probe" --realtime WaveAudio "$W"
+    timed play wav ffplay "$r" timeout -s TERM -k 5 "$play_s" ffplay -nodisp -loglevel error "$W"
+    timed play midi kit "$r" timeout -s TERM -k 5 "$play_s" env -u DISPLAY "$probe" --realtime Sequencer "$M"
+    timed play midi fluidsynth "$r" timeout -s TERM -k 5 "$play_s" fluidsynth -ni -q -a sdl2 "$SF" "$M"
     for a in "${AVIS[@]}"; do
       F=$media/$a.avi
-      timed play "$a" kit "$r" timeout -s TERM "$play_s" "$probe" --realtime AVIVideo "$F"
-      timed play "$a" vlc "$r" timeout -s TERM "$play_s" "${vlc_as[@]}" cvlc "${VLCOPT[@]}" --vout=xcb_x11 "$F"
-      timed play "$a" mpv "$r" timeout -s TERM "$play_s" mpv --no-config --ao=null --vo=x11 "$F"
-      timed play "$a" ffplay "$r" timeout -s TERM "$play_s" env SDL_RENDER_DRIVER=software ffplay -loglevel error "$F"
+      timed play "$a" kit "$r" timeout -s TERM -k 5 "$play_s" "$probe" --realtime AVIVideo "$F"
+      timed play "$a" vlc "$r" timeout -s TERM -k 5 "$play_s" "${vlc_as[@]}" cvlc "${VLCOPT[@]}" --vout=xcb_x11 "$F"
+      timed play "$a" mpv "$r" timeout -s TERM -k 5 "$play_s" mpv --no-config --ao=null --vo=x11 "$F"
+      timed play "$a" ffplay "$r" timeout -s TERM -k 5 "$play_s" env SDL_RENDER_DRIVER=software ffplay -loglevel error "$F"
     done
     log "  play run $r done"
   done
@@ -242,17 +281,17 @@ if want throughput; then
   log "throughput: decode and render, $runs runs"
   for a in "${AVIS[@]}"; do
     F=$media/$a.avi
-    "$probe" --decode-only AVIVideo "$F" >/dev/null 2>&1                # warm-up
+    env -u DISPLAY "$probe" --decode-only AVIVideo "$F" >/dev/null 2>&1   # warm-up
     ffmpeg -nostdin -i "$F" -f null - >/dev/null 2>&1
     for r in $(seq "$runs"); do
-      timed decode "$a" kit "$r" "$probe" --decode-only AVIVideo "$F"
+      timed decode "$a" kit "$r" env -u DISPLAY "$probe" --decode-only AVIVideo "$F"
       rec_json decode "$a" kit "$r" "$tmp/cmd.out"
       timed decode "$a" ffmpeg "$r" ffmpeg -hide_banner -nostdin -i "$F" -f null -
     done
   done
-  "$probe" --render-only Sequencer "$M" >/dev/null 2>&1                # warm-up
+  env -u DISPLAY "$probe" --render-only Sequencer "$M" >/dev/null 2>&1   # warm-up
   for r in $(seq "$runs"); do
-    timed render midi kit "$r" "$probe" --render-only Sequencer "$M"
+    timed render midi kit "$r" env -u DISPLAY "$probe" --render-only Sequencer "$M"
     rec_json render midi kit "$r" "$tmp/cmd.out"
     rm -f "$tmp/out.raw"
     timed render midi fluidsynth "$r" fluidsynth -ni -q -F "$tmp/out.raw" "$SF" "$M"
@@ -318,3 +357,5 @@ fi
 
 echo "# load at end: $(cut -d' ' -f1-3 /proc/loadavg)" >>"$out/header.txt"
 { cat "$out/header.txt"; python3 "$repo/bench/bench_table.py" "$raw"; } | tee "$out/table.txt"
+exit
+}
