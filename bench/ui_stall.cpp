@@ -2,8 +2,10 @@
 // real player window. The kit starts as main() starts it (the main menu shown), goes to the
 // player for the device type as the main menu does, opens FILE on the window's own media
 // device control and plays it; meanwhile a 1 ms timer on the UI thread notes every gap
-// between its ticks. The same probe runs first for as long with the player window open and
-// nothing playing, which shows what the machine itself adds. Prints one JSON line.
+// between its ticks, in wall time and in the UI thread's own CPU time. A gap in wall time also
+// holds the time the thread waited for a core, which a loaded machine adds; the CPU time the
+// thread spent between two ticks is the kit's own stall. The same probe runs first for as long
+// with the player window open and nothing playing. Prints one JSON line.
 //
 //   ui_stall [--seconds S] DEVICETYPE FILE      (DEVICETYPE: WaveAudio, Sequencer, AVIVideo)
 
@@ -24,6 +26,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 
 namespace {
@@ -33,9 +36,18 @@ constexpr double kStallMs = 16.0;
 constexpr int kTickMs = 1;
 
 struct Gaps {
-    std::vector<double> ms; // every gap between two ticks, beyond the tick interval
-    int over = 0;           // how many exceeded kStallMs
+    std::vector<double> ms;   // every gap between two ticks, beyond the tick interval
+    std::vector<double> busy; // the UI thread's CPU time within each gap
+    int over = 0;             // gaps that exceeded kStallMs
+    int busyOver = 0;         // gaps in which the thread itself ran for more than kStallMs
 };
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
 
 // Runs the UI thread's event loop for `seconds` with a 1 ms precise timer and notes the gaps.
 Gaps probe(double seconds)
@@ -44,16 +56,22 @@ Gaps probe(double seconds)
     QElapsedTimer clock;
     clock.start();
     qint64 last = clock.nsecsElapsed();
+    double lastCpu = threadCpuMs();
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     tick.setInterval(kTickMs);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
+        const double cpu = threadCpuMs();
         const double gap = std::max(0.0, double(now - last) / 1e6 - kTickMs);
         gaps.ms.push_back(gap);
+        gaps.busy.push_back(cpu - lastCpu);
         if (gap > kStallMs)
             ++gaps.over;
+        if (cpu - lastCpu > kStallMs)
+            ++gaps.busyOver;
         last = now;
+        lastCpu = cpu;
     });
     QEventLoop loop;
     QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
@@ -72,6 +90,10 @@ void addGaps(QJsonObject &out, const QString &prefix, Gaps gaps)
     out.insert(prefix + QStringLiteral("_p99_gap_ms"), at(0.99));
     out.insert(prefix + QStringLiteral("_ticks"), qint64(gaps.ms.size()));
     out.insert(prefix + QStringLiteral("_stalls_over_16ms"), gaps.over);
+    std::sort(gaps.busy.begin(), gaps.busy.end());
+    out.insert(prefix + QStringLiteral("_max_busy_ms"),
+               gaps.busy.empty() ? -1.0 : gaps.busy.back());
+    out.insert(prefix + QStringLiteral("_busy_over_16ms"), gaps.busyOver);
 }
 
 std::optional<zyr::WindowClass> playerFor(const QString &deviceType)
