@@ -207,8 +207,8 @@ timed() {  # section row subject run cmd...
 # run-peers.sh's method: the time from just before exec to the first MapNotify of a window
 # that is not override-redirect, seen by xev on the root window; the program is then ended by
 # its PID. Here the kit and its peers take turns within each run, so that they share the load.
-startup_once() {  # cmd... : prints the milliseconds, or NA
-  local fifo=$tmp/xev.fifo line armed=0 t0 t1= app xevp
+startup_once() {  # cmd... : prints the milliseconds and the program's CPU milliseconds by then, or NA
+  local fifo=$tmp/xev.fifo line armed=0 t0 t1= app xevp cpu=NA
   rm -f "$fifo"; mkfifo "$fifo"
   stdbuf -oL xev -root -event substructure >"$fifo" 2>/dev/null &
   xevp=$!
@@ -220,14 +220,19 @@ startup_once() {  # cmd... : prints the milliseconds, or NA
   while IFS= read -r -t 30 line <&7; do
     if [[ $line == MapNotify* ]]; then armed=1; continue; fi
     if ((armed)); then
-      if [[ $line == *"override NO"* ]]; then t1=$EPOCHREALTIME; break; fi
+      if [[ $line == *"override NO"* ]]; then
+        t1=$EPOCHREALTIME
+        # CPU time of its live threads so far, in nanoseconds (schedstat), as milliseconds
+        cpu=$(cat /proc/"$app"/task/*/schedstat 2>/dev/null | awk '{s+=$1} END {if (NR) printf "%.1f", s/1e6; else print "NA"}')
+        break
+      fi
       armed=0
     fi
   done
   stop_pid "$app"
   stop_pid "$xevp"
   exec 7<&-
-  if [[ -n $t1 ]]; then awk -v a="$t0" -v b="$t1" 'BEGIN{printf "%.1f", (b-a)*1000}'; else echo NA; fi
+  if [[ -n $t1 ]]; then awk -v a="$t0" -v b="$t1" -v c="$cpu" 'BEGIN{printf "%.1f %s", (b-a)*1000, c}'; else echo NA; fi
 }
 stop_pid() {  # TERM, then KILL after 3 s; only the given PID
   kill "$1" 2>/dev/null
@@ -249,9 +254,12 @@ if want start; then
   }
   for who in "${starters[@]}"; do startup_once start_cmd "$who" >/dev/null; done   # warm-up
   for r in $(seq "$start_runs"); do
-    for who in "${starters[@]}"; do
-      ms=$(startup_once start_cmd "$who")
+    # The order turns with each run, so that none always follows the same program.
+    for i in "${!starters[@]}"; do
+      who=${starters[$(((i + r) % ${#starters[@]}))]}
+      read -r ms cpu < <(startup_once start_cmd "$who")
       [[ $ms != NA ]] && rec start start "$who" "$r" ms "$ms"
+      [[ ${cpu:-NA} != NA ]] && rec start start "$who" "$r" cpu_ms "$cpu"
     done
   done
 fi
@@ -330,20 +338,21 @@ if want memory; then
   samples=$(python3 - "$SF" <<'PY'
 import struct, sys
 # Bytes of sample data in the SoundFont (the smpl and sm24 chunks of its sdta list).
-def chunks(f, end):
-    while f.tell() + 8 <= end:
+def chunks(f, start, end):
+    at = start
+    while at + 8 <= end:
+        f.seek(at)
         cid, size = struct.unpack("<4sI", f.read(8))
-        yield cid, size, f.tell()
-        f.seek(f.tell() + size + (size & 1))
+        yield cid, size, at + 8
+        at += 8 + size + (size & 1)
 total = 0
 with open(sys.argv[1], "rb") as f:
     riff, size, kind = struct.unpack("<4sI4s", f.read(12))
-    for cid, size, at in chunks(f, 8 + size):
-        if cid == b"LIST" and f.seek(at) is not None and f.read(4) == b"sdta":
-            for sub, ssize, _ in chunks(f, at + size):
-                if sub in (b"smpl", b"sm24"):
-                    total += ssize
-            f.seek(at + size + (size & 1))
+    for cid, csize, body in chunks(f, 12, 8 + size):
+        f.seek(body)
+        if cid == b"LIST" and f.read(4) == b"sdta":
+            total += sum(s for sub, s, _ in chunks(f, body + 4, body + csize)
+                         if sub in (b"smpl", b"sm24"))
 print(total)
 PY
 )
