@@ -124,7 +124,10 @@ def main():
             vals = med + get("open", row, "kit", "open_min_ms") + get("open", row, "kit", "open_max_ms")
             first = get("open", row, "kit", "open_first_ms")
             sf = get("open", row, "kit", "soundfont_load_ms")
+            cpu = get("open", row, "kit", "open_ui_cpu_median_ms")
             extra = f"first {first[0]:.1f}" if first else ""
+            if cpu:
+                extra += f", UI thread CPU {cpu[0]:.1f}"
             if sf and sf[0] >= 0:
                 extra += f", SoundFont load {sf[0]:.0f} ms before"
             rows.append([f"Open {row} ms", f"{med[0]:.1f} [{min(vals):.1f}-{max(vals):.1f}]",
