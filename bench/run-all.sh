@@ -313,8 +313,8 @@ if want latency; then
   log "latency: Open and Play ($n each), UI stalls ($((play_s / 2)) s idle + playing)"
   open_rows=(wav:WaveAudio:"$W" midi:Sequencer:"$M")
   for a in "${AVIS[@]}"; do open_rows+=("$a:AVIVideo:$media/$a.avi"); done
-  for spec in "${open_rows[@]}"; do
-    IFS=: read -r row type file <<<"$spec"
+  for entry in "${open_rows[@]}"; do
+    IFS=: read -r row type file <<<"$entry"
     "$benchbin/open_latency" --runs "$n" --real-output "$type" "$file" >"$tmp/o.json" 2>"$tmp/o.err" ||
       log "  open_latency $row failed: $(cat "$tmp/o.err")"
     rec_json open "$row" kit 1 "$tmp/o.json"
@@ -324,8 +324,8 @@ if want latency; then
   done
   stall_rows=(wav:WaveAudio:"$W" midi:Sequencer:"$M")
   for a in mpeg4 h264; do [[ -f $media/$a.avi ]] && stall_rows+=("$a:AVIVideo:$media/$a.avi"); done
-  for spec in "${stall_rows[@]}"; do
-    IFS=: read -r row type file <<<"$spec"
+  for entry in "${stall_rows[@]}"; do
+    IFS=: read -r row type file <<<"$entry"
     "$benchbin/ui_stall" --seconds "$((play_s / 2))" "$type" "$file" >"$tmp/s.json" 2>"$tmp/s.err" ||
       log "  ui_stall $row failed: $(cat "$tmp/s.err")"
     rec_json stall "$row" kit 1 "$tmp/s.json"
