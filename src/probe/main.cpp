@@ -4,14 +4,20 @@
 //
 //   zyr-probe [--realtime] DEVICETYPE [PATH]
 //   zyr-probe --decode-only AVIVideo PATH
+//   zyr-probe --render-only Sequencer PATH
 //
 // By default the sound goes to a sink that plays faster than real time; --realtime uses the
 // normal output (SDL, or the silent clock without a sound card), and shows a movie in its
 // window. --decode-only decodes a movie's pictures as fast as possible without converting or
-// showing them, for throughput, and reports the pictures decoded. Exits 0 whenever it could
+// showing them, for throughput, and reports the pictures decoded. --render-only plays a MIDI file
+// through the synthesizer the Sequencer device uses, into nothing and as fast as possible, the
+// SoundFont load included, and reports the seconds of sound rendered. Exits 0 whenever it could
 // report, a refused file included; 2 for a wrong command line.
 
 #include "media/devices/FfmpegVideoDecoder.h"
+#include "media/devices/MidiFileReader.h"
+#include "media/devices/MidiSynthSource.h"
+#include "media/devices/SoundFontLibrary.h"
 #include "media/MediaControl.h"
 #include "media/MediaControlSettings.h"
 #include "media/MediaErrorCode.h"
@@ -28,6 +34,8 @@
 
 #include <cstdio>
 #include <ctime>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -44,7 +52,8 @@ constexpr int kPlayGraceMs = 30000;
 int usage()
 {
     std::fputs("usage: zyr-probe [--realtime] DEVICETYPE [PATH]\n"
-               "       zyr-probe --decode-only AVIVideo PATH\n",
+               "       zyr-probe --decode-only AVIVideo PATH\n"
+               "       zyr-probe --render-only Sequencer PATH\n",
                stderr);
     return 2;
 }
@@ -93,6 +102,60 @@ int decodeOnly(const QString &path)
     return 0;
 }
 
+// Frames the synthesizer renders per read: what the device's playback worker asks for.
+constexpr std::size_t kRenderChunkFrames = 2048;
+
+// Renders the whole sequence and its ringing tail into a scratch buffer, as fast as possible;
+// the figure to set beside `fluidsynth -F FILE SOUNDFONT SONG`.
+int renderOnly(const QString &path)
+{
+    using namespace zyr::media;
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuStart = cpuSeconds();
+    QJsonObject out{{QStringLiteral("device"), QStringLiteral("Sequencer")},
+                    {QStringLiteral("path"), path}};
+    std::int64_t frames = 0;
+    std::optional<MediaError> failure; // none while all goes well
+    double soundFontS = 0;
+    Result<MidiSequence> sequence = MidiFileReader::readFile(path);
+    if (!sequence.ok()) {
+        failure = sequence.error();
+    } else {
+        const double loadStart = cpuSeconds();
+        const Result<fluid_sfont_t *> soundFont = SoundFontLibrary::instance().soundFont();
+        soundFontS = cpuSeconds() - loadStart;
+        if (!soundFont.ok()) {
+            failure = soundFont.error();
+        } else {
+            MidiSynthSource source(std::move(sequence).value(), soundFont.value());
+            const AudioFormat format{MidiSynthSource::kPreferredRate, 2};
+            if (const Result<void> set = source.setOutputFormat(format); !set.ok())
+                failure = set.error();
+            std::vector<float> scratch(kRenderChunkFrames * 2);
+            while (!failure) {
+                const Result<std::size_t> got = source.read(scratch.data(), kRenderChunkFrames);
+                if (!got.ok()) {
+                    failure = got.error();
+                    break;
+                }
+                if (got.value() == 0)
+                    break;
+                frames += std::int64_t(got.value());
+            }
+            out.insert(QStringLiteral("soundfont"), SoundFontLibrary::instance().path());
+        }
+    }
+    out.insert(QStringLiteral("error"), failure ? int(errorCodeFor(failure->kind)) : 0);
+    out.insert(QStringLiteral("message"), failure ? failure->message : QString());
+    out.insert(QStringLiteral("rendered_s"), double(frames) / MidiSynthSource::kPreferredRate);
+    out.insert(QStringLiteral("soundfont_load_cpu_s"), soundFontS);
+    out.insert(QStringLiteral("wall_s"), double(wall.nsecsElapsed()) / 1e9);
+    out.insert(QStringLiteral("cpu_s"), cpuSeconds() - cpuStart);
+    printJson(out);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -108,6 +171,12 @@ int main(int argc, char **argv)
             args[0].compare(QLatin1String("AVIVideo"), Qt::CaseInsensitive) != 0)
             return usage();
         return decodeOnly(args[1]);
+    }
+    if (args.removeAll(QStringLiteral("--render-only")) > 0) {
+        if (args.size() != 2 ||
+            args[0].compare(QLatin1String("Sequencer"), Qt::CaseInsensitive) != 0)
+            return usage();
+        return renderOnly(args[1]);
     }
     if (args.isEmpty() || args.size() > 2 || args.front().startsWith(QLatin1Char('-')))
         return usage();

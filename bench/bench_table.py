@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""One table of the kit beside its peers, from run-all.sh's raw.tsv.
+
+Usage: bench_table.py RAW.tsv
+
+Each row: the kit's median [min-max], the peer's (or the goal's limit), their ratio
+(kit / peer, of the medians; for throughput peer / kit, so that above 1 is faster), the goal
+and whether it is met. Rows whose samples are missing are left out.
+"""
+import csv
+import statistics
+import sys
+
+
+def load(path):
+    """Samples by (section, row, subject, metric); a timed run that failed (exit status other
+    than 0, or 124 from timeout ending it) is left out with all its samples."""
+    with open(path, newline="") as f:
+        records = list(csv.DictReader(f, delimiter="\t"))
+    failed = {(r["section"], r["row"], r["subject"], r["run"]) for r in records
+              if r["metric"] == "rc" and r["value"] not in ("0", "124")}
+    data = {}
+    for r in records:
+        if (r["section"], r["row"], r["subject"], r["run"]) in failed or r["metric"] == "rc":
+            continue
+        try:
+            v = float(r["value"])
+        except ValueError:
+            continue
+        data.setdefault((r["section"], r["row"], r["subject"], r["metric"]), []).append(v)
+    return data, len(failed)
+
+
+def fmt(vals, digits):
+    if not vals:
+        return "n/a"
+    med = statistics.median(vals)
+    s = f"{med:.{digits}f}"
+    if len(vals) > 1:
+        s += f" [{min(vals):.{digits}f}-{max(vals):.{digits}f}]"
+    return s
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit("usage: bench_table.py RAW.tsv")
+    d, failed = load(sys.argv[1])
+    rows = []
+
+    def get(sec, row, who, metric, scale=1.0):
+        return [v * scale for v in d.get((sec, row, who, metric), [])]
+
+    def ratio_row(name, kit, peer, peer_name, digits, goal=None, inverse=False, extra=""):
+        if not kit or not peer:
+            return
+        k, p = statistics.median(kit), statistics.median(peer)
+        ratio = (p / k if inverse else k / p) if (k and p) else float("nan")
+        met = ""
+        if goal is not None:
+            met = "yes" if (ratio >= goal if inverse else ratio <= goal) else "NO"
+        rows.append([name, fmt(kit, digits), f"{peer_name}: {fmt(peer, digits)}", f"{ratio:.2f}",
+                     "" if goal is None else (">= " if inverse else "<= ") + f"{goal:g}", met, extra])
+
+    def limit_row(name, kit, limit, digits, extra=""):
+        if not kit:
+            return
+        k = statistics.median(kit)
+        rows.append([name, fmt(kit, digits), f"limit {limit:g}", f"{k / limit:.2f}",
+                     f"< {limit:g}", "yes" if max(kit) < limit else "NO", extra])
+
+    # start-up
+    kit = get("start", "start", "kit", "ms")
+    ratio_row("start-up ms", kit, get("start", "start", "qt-floor", "ms"), "qt-floor", 0, 1.25)
+    ratio_row("start-up ms", kit, get("start", "start", "mpv idle x11", "ms"), "mpv idle", 0)
+    ratio_row("start-up ms", kit, get("start", "start", "vlc GUI", "ms"), "vlc GUI", 0)
+    ratio_row("start-up CPU ms (to the map)", get("start", "start", "kit", "cpu_ms"),
+              get("start", "start", "qt-floor", "cpu_ms"), "qt-floor", 0)
+
+    # playback CPU and peak memory
+    def xs(row, who):
+        x = get("play", row, who, "xvfb_cpu_s")
+        return f"X {statistics.median(x):.2f} s" if x else ""
+
+    ratio_row("WAV play CPU s", get("play", "wav", "kit", "cpu_s"),
+              get("play", "wav", "ffplay", "cpu_s"), "ffplay -nodisp", 2, 0.5)
+    ratio_row("WAV play peak RSS MiB", get("play", "wav", "kit", "maxrss_kb", 1 / 1024),
+              get("play", "wav", "ffplay", "maxrss_kb", 1 / 1024), "ffplay -nodisp", 0, 1.0)
+    ratio_row("MIDI play CPU s", get("play", "midi", "kit", "cpu_s"),
+              get("play", "midi", "fluidsynth", "cpu_s"), "fluidsynth sdl2", 2, 1.0)
+    ratio_row("MIDI play peak RSS MiB", get("play", "midi", "kit", "maxrss_kb", 1 / 1024),
+              get("play", "midi", "fluidsynth", "maxrss_kb", 1 / 1024), "fluidsynth sdl2", 0)
+    for a in ("mpeg4", "mjpeg", "h264"):
+        kit = get("play", a, "kit", "cpu_s")
+        ratio_row(f"{a} play CPU s", kit, get("play", a, "vlc", "cpu_s"), "vlc xcb_x11", 2, 1.0,
+                  extra=f"{xs(a, 'kit')} / {xs(a, 'vlc')}")
+        ratio_row(f"{a} play CPU s", kit, get("play", a, "mpv", "cpu_s"), "mpv x11", 2,
+                  extra=f"{xs(a, 'kit')} / {xs(a, 'mpv')}")
+        ratio_row(f"{a} play CPU s", kit, get("play", a, "ffplay", "cpu_s"), "ffplay", 2,
+                  extra=f"{xs(a, 'kit')} / {xs(a, 'ffplay')}")
+        ratio_row(f"{a} play peak RSS MiB", get("play", a, "kit", "maxrss_kb", 1 / 1024),
+                  get("play", a, "vlc", "maxrss_kb", 1 / 1024), "vlc xcb_x11", 0)
+
+    # throughput: time to get through the file, peer / kit
+    for a in ("mpeg4", "mjpeg", "h264"):
+        frames = get("decode", a, "kit", "frames")
+        ratio_row(f"{a} decode-only CPU s", get("decode", a, "kit", "cpu_s"),
+                  get("decode", a, "ffmpeg", "cpu_s"), "ffmpeg -f null", 2, 0.9, inverse=True,
+                  extra=f"{statistics.median(frames):.0f} pictures" if frames else "")
+        ratio_row(f"{a} decode-only wall s", get("decode", a, "kit", "wall_s"),
+                  get("decode", a, "ffmpeg", "wall_s"), "ffmpeg -f null", 2, inverse=True)
+    rendered = get("render", "midi", "kit", "rendered_s")
+    ratio_row("MIDI render CPU s", get("render", "midi", "kit", "cpu_s"),
+              get("render", "midi", "fluidsynth", "cpu_s"), "fluidsynth -F", 2, 0.9, inverse=True,
+              extra=(f"{statistics.median(rendered):.1f} s rendered / "
+                     f"{statistics.median(get('render', 'midi', 'fluidsynth', 'rendered_s') or [0]):.1f} s")
+              if rendered else "")
+    ratio_row("MIDI render wall s", get("render", "midi", "kit", "wall_s"),
+              get("render", "midi", "fluidsynth", "wall_s"), "fluidsynth -F", 2, inverse=True)
+
+    # latencies: medians over the repeated runs, their min and max beside; the goal on the max
+    for row in ("wav", "midi", "mpeg4", "mjpeg", "h264"):
+        med = get("open", row, "kit", "open_median_ms")
+        if med:
+            vals = med + get("open", row, "kit", "open_min_ms") + get("open", row, "kit", "open_max_ms")
+            first = get("open", row, "kit", "open_first_ms")
+            sf = get("open", row, "kit", "soundfont_load_ms")
+            cpu = get("open", row, "kit", "open_ui_cpu_median_ms")
+            extra = f"first {first[0]:.1f}" if first else ""
+            if cpu:
+                extra += f", UI thread CPU {cpu[0]:.1f}"
+            if sf and sf[0] >= 0:
+                extra += f", SoundFont load {sf[0]:.0f} ms before"
+            rows.append([f"Open {row} ms", f"{med[0]:.1f} [{min(vals):.1f}-{max(vals):.1f}]",
+                         "limit 20", f"{med[0] / 20:.2f}", "< 20",
+                         "yes" if max(vals) < 20 else ("median only" if med[0] < 20 else "NO"),
+                         extra])
+    for row in ("wav", "midi", "mpeg4", "mjpeg", "h264"):
+        med = get("playlat", row, "kit", "play_to_first_write_ms_median")
+        if med:
+            lo = get("playlat", row, "kit", "play_to_first_write_ms_min")
+            hi = get("playlat", row, "kit", "play_to_first_write_ms_max")
+            played = get("playlat", row, "kit", "play_to_first_played_ms_median")
+            rows.append([f"Play {row} -> first frames at sink ms",
+                         f"{med[0]:.1f} [{lo[0]:.1f}-{hi[0]:.1f}]", "limit 25",
+                         f"{med[0] / 25:.2f}", "< 25",
+                         "yes" if hi[0] < 25 else ("median only" if med[0] < 25 else "NO"),
+                         f"taken by the output: {played[0]:.1f} ms" if played else ""])
+    for row in ("wav", "midi", "mpeg4", "h264"):
+        busy = get("stall", row, "kit", "playing_max_busy_ms")
+        if busy:
+            gap = get("stall", row, "kit", "playing_max_gap_ms")
+            idle = get("stall", row, "kit", "idle_max_gap_ms")
+            over = get("stall", row, "kit", "playing_busy_over_16ms")
+            rows.append([f"UI thread busy while {row} plays, max ms", f"{busy[0]:.1f}", "limit 16",
+                         f"{busy[0] / 16:.2f}", "<= 16", "yes" if busy[0] <= 16 else "NO",
+                         f"{over[0]:.0f} over 16 ms; wall gap max {gap[0]:.1f} playing, "
+                         f"{idle[0]:.1f} idle" if gap and idle and over else ""])
+
+    # memory with the four players open
+    hwm = get("memory", "players", "kit", "players_hwm_kib", 1 / 1024)
+    limit = get("memory", "players", "limit", "limit_kib", 1 / 1024)
+    if hwm and limit:
+        rss = get("memory", "players", "kit", "players_rss_kib", 1 / 1024)
+        menu = get("memory", "players", "kit", "menu_rss_kib", 1 / 1024)
+        samples = get("memory", "players", "limit", "soundfont_samples_kib", 1 / 1024)
+        k = statistics.median(hwm)
+        rows.append(["4 players open, VmHWM MiB", fmt(hwm, 1),
+                     f"80 + SoundFont samples {samples[0]:.1f}: {limit[0]:.1f}",
+                     f"{k / limit[0]:.2f}", f"<= {limit[0]:.1f}",
+                     "yes" if max(hwm) <= limit[0] else "NO",
+                     f"VmRSS {fmt(rss, 1)}, main menu alone {fmt(menu, 1)}"])
+
+    head = ["measurement", "kit median [min-max]", "peer median [min-max]", "ratio", "goal",
+            "met", "beside"]
+    widths = [max(len(str(r[i])) for r in [head] + rows) for i in range(len(head))]
+    print("\nratio = kit / peer (throughput: peer / kit, above 1 is faster); medians of the runs")
+    if failed:
+        print(f"({failed} timed run(s) failed and are left out)")
+    for r in [head] + rows:
+        print("  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip())
+
+
+if __name__ == "__main__":
+    main()
