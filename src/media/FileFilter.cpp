@@ -11,7 +11,9 @@ bool FileFilter::matches(const QString &fileName) const
             return true;
         const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
                                     QRegularExpression::CaseInsensitiveOption);
-        if (re.match(fileName).hasMatch())
+        // A pattern that makes no expression ("[a-") matches nothing; asked anyway, Qt would
+        // warn on every name.
+        if (re.isValid() && re.match(fileName).hasMatch())
             return true;
     }
     return false;
