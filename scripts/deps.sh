@@ -21,6 +21,8 @@ packages=(
   # tests and looking at what the kit shows and plays; python3 runs the picture generator and
   # the test that the stored pictures are what it draws
   xvfb xauth x11-utils imagemagick sox python3
+  # scripts/fuzz: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
 missing=()
