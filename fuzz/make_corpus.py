@@ -110,6 +110,7 @@ def file_filter():
     write(t, "trailing_bar", utf8 + b"Sounds|*.wav|")
     write(t, "description_only", utf8 + b"Everything")
     write(t, "empty_patterns", utf8 + b"A||B| ; |C")
+    write(t, "blank_between_separators", utf8 + b"A+| ; ; |C")  # found by the fuzzer
     write(t, "wildcards", utf8 + b"Odd|[a-|Q|a?c*.[ch]|Dots|*.")
     write(t, "bars_only", utf8 + b"||||")
     write(t, "utf16", b"\x01" + "Mus\u00efque|*.mid".encode("utf-16-le"))
