@@ -11,7 +11,9 @@ bool FileFilter::matches(const QString &fileName) const
             return true;
         const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
                                     QRegularExpression::CaseInsensitiveOption);
-        if (re.match(fileName).hasMatch())
+        // A pattern that makes no expression ("[a-") matches nothing; asked anyway, Qt would
+        // warn on every name.
+        if (re.isValid() && re.match(fileName).hasMatch())
             return true;
     }
     return false;
@@ -24,9 +26,12 @@ std::vector<FileFilter> parseFileFilters(const QString &filter)
     for (qsizetype i = 0; i < items.size(); i += 2) {
         FileFilter f;
         f.description = items[i];
-        const QString patterns = i + 1 < items.size() ? items[i + 1].trimmed() : QString();
-        for (const QString &p : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-            f.patterns << p.trimmed();
+        const QString patterns = i + 1 < items.size() ? items[i + 1] : QString();
+        // Blanks around a pattern are not part of it; a pattern of blanks is no pattern.
+        for (const QString &p : patterns.split(QLatin1Char(';'))) {
+            if (const QString pattern = p.trimmed(); !pattern.isEmpty())
+                f.patterns << pattern;
+        }
         if (f.patterns.isEmpty())
             f.patterns << QStringLiteral("*.*");
         if (f.description.isEmpty() && i + 1 >= items.size() && !filters.empty())

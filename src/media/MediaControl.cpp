@@ -222,8 +222,11 @@ MediaErrorCode MediaControl::execute(MediaCommand command)
         break;
     case MediaCommand::Load:
         r = m_device->load();
-        if (r.ok())
+        if (r.ok()) {
+            // The disc is opened afresh, so whatever played from the old one has ended.
+            endActivePlay(kNotifyAborted);
             setMode(ControlMode::Stopped);
+        }
         break;
     case MediaCommand::Open:
     case MediaCommand::Close:

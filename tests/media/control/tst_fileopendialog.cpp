@@ -84,6 +84,10 @@ void TestFileOpenDialog::filterList_data()
         << "Anything" << QStringList{"Anything"} << QStringList{"*.*"};
     QTest::newRow("trailing bar") << "A|*.a|" << QStringList{"A"} << QStringList{"*.a"};
     QTest::newRow("odd count") << "A|*.a|B" << QStringList{"A", "B"} << QStringList{"*.a"};
+    QTest::newRow("blank patterns")
+        << "A| ; ;|B|*.b" << QStringList{"A", "B"} << QStringList{"*.*"};
+    QTest::newRow("blanks around patterns")
+        << "A| *.a ;  ; *.b|B" << QStringList{"A", "B"} << QStringList{"*.a", "*.b"};
 }
 
 void TestFileOpenDialog::filterList()

@@ -71,6 +71,7 @@ private slots:
     void lengthZeroMediumDoesNotLoopWithPrevInDone();
     void doneCodesForSupersededAndAborted();
     void openWhilePlayingReplacesTheDevice();
+    void loadWhilePlayingEndsThePlay();
     void failedOpenLeavesNoDevice();
     void commandsThatCannotBeDoneSetErrorWithoutRaising_data();
     void commandsThatCannotBeDoneSetErrorWithoutRaising();
@@ -177,6 +178,25 @@ void TestMediaControl::openWhilePlayingReplacesTheDevice()
     QCOMPARE(rig.position(), 0);
     QCOMPARE(rig.control.mode(), ControlMode::Stopped);
     QTRY_COMPARE(codes(done), QList<int>{MediaControl::kNotifyAborted});
+}
+
+void TestMediaControl::loadWhilePlayingEndsThePlay()
+{
+    Rig rig;
+    rig.prepare = [](FakeDevice &d) { d.caps.canEject = true; };
+    QSignalSpy done(&rig.control, &MediaControl::done);
+    rig.command("Open");
+    rig.command("Play");
+    rig.command("Load"); // the disc is opened again while it plays
+    QCOMPARE(rig.error(), 0);
+    QCOMPARE(rig.control.mode(), ControlMode::Stopped);
+    QTRY_COMPARE(codes(done), QList<int>{MediaControl::kNotifyAborted});
+    // The next play is a play of its own, with a Done of its own.
+    rig.command("Play");
+    rig.command("Close");
+    QTRY_COMPARE(done.size(), 2);
+    QTest::qWait(20);
+    QCOMPARE(codes(done), (QList<int>{MediaControl::kNotifyAborted, MediaControl::kNotifyAborted}));
 }
 
 void TestMediaControl::failedOpenLeavesNoDevice()
