@@ -131,8 +131,10 @@ def check_start(checks, root, source_dir, entry_path, entry):
         env["ASAN_OPTIONS"] = ":".join(o for o in env["ASAN_OPTIONS"].split(":")
                                        if not o.startswith("strict_string_checks"))
     script = source_dir / "scripts" / "start-from-desktop-entry"
-    status, output = run([script, entry_path], env=env, timeout=120)
-    checks.expect(status == 0, "the entry's Exec line brings up the main menu")
+    status, output = run([script, entry_path, "--open-wav-player"], env=env, timeout=120)
+    checks.expect("main menu: window" in output, "the entry's Exec line brings up the main menu")
+    checks.expect(status == 0 and "WAV player: window" in output,
+                  "the main menu opens the WAV player from the installed player module")
     match = re.search(r'WM_CLASS\(STRING\) = "([^"]*)", "([^"]*)"', output)
     wm_class = match.group(2) if match else None
     checks.expect(wm_class == entry.get("StartupWMClass"),
