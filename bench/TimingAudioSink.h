@@ -5,7 +5,7 @@
 //
 // Threads: as AudioSink. The stamps are atomics, read from any thread.
 
-#include "media/output/AudioSink.h"
+#include "media/output/ForwardingAudioSink.h"
 
 #include <atomic>
 #include <chrono>
@@ -29,39 +29,28 @@ struct SinkStamps {
     }
 };
 
-class TimingAudioSink : public media::AudioSink {
+class TimingAudioSink : public media::ForwardingAudioSink {
 public:
     TimingAudioSink(std::unique_ptr<media::AudioSink> inner, std::shared_ptr<SinkStamps> stamps)
-        : m_inner(std::move(inner)), m_stamps(std::move(stamps))
+        : ForwardingAudioSink(std::move(inner)), m_stamps(std::move(stamps))
     {
     }
 
     media::Result<media::AudioFormat> open(media::AudioFormat requested) override
     {
-        auto opened = m_inner->open(requested);
+        auto opened = ForwardingAudioSink::open(requested);
         m_stamps->openedAt.store(SinkStamps::now());
         return opened;
     }
     std::size_t write(const float *frames, std::size_t frameCount) override
     {
-        const std::size_t written = m_inner->write(frames, frameCount);
+        const std::size_t written = ForwardingAudioSink::write(frames, frameCount);
         if (written > 0 && m_stamps->armed.load() && m_stamps->firstWriteAt.load() == 0)
             m_stamps->firstWriteAt.store(SinkStamps::now());
         return written;
     }
-    bool waitForSpace(std::chrono::milliseconds timeout) override
-    {
-        return m_inner->waitForSpace(timeout);
-    }
-    void setPaused(bool paused) override { m_inner->setPaused(paused); }
-    void flush() override { m_inner->flush(); }
-    std::int64_t framesPlayed() const override { return m_inner->framesPlayed(); }
-    std::int64_t framesQueued() const override { return m_inner->framesQueued(); }
-    void close() override { m_inner->close(); }
-    bool lost() const override { return m_inner->lost(); }
 
 private:
-    std::unique_ptr<media::AudioSink> m_inner;
     std::shared_ptr<SinkStamps> m_stamps;
 };
 

@@ -242,17 +242,8 @@ QString TestMprisPlayer::wav(const QString &name, double seconds)
 
 QString TestMprisPlayer::midi(const QString &name, int quarters)
 {
-    test::MidiWriter w(1, 480);
-    test::MidiWriter::Track &t = w.track();
-    t.tempo(0, 500000);
-    t.programChange(0, 0, 0);
-    for (int q = 0; q < quarters; ++q) {
-        t.noteOn(0, 0, 60 + q % 12, 100);
-        t.noteOff(480, 0, 60 + q % 12, 0);
-    }
-    t.endOfTrack(0);
     const QString path = m_dir.filePath(name);
-    if (!w.save(path))
+    if (!test::MidiWriter::writeQuarterNotes(path, quarters))
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }

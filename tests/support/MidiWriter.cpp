@@ -242,4 +242,18 @@ QByteArray MidiWriter::gsReset()
     return QByteArray::fromHex("F04110421240007F0041F7");
 }
 
+bool MidiWriter::writeQuarterNotes(const QString &path, int quarters)
+{
+    MidiWriter w(1, 480);
+    Track &t = w.track();
+    t.tempo(0, 500000);
+    t.programChange(0, 0, 0);
+    for (int q = 0; q < quarters; ++q) {
+        t.noteOn(0, 0, 60 + q % 12, 100);
+        t.noteOff(480, 0, 60 + q % 12, 0);
+    }
+    t.endOfTrack(0);
+    return w.save(path);
+}
+
 } // namespace zyr::test

@@ -107,6 +107,10 @@ public:
     // The Roland GS reset, F0 41 10 42 12 40 00 7F 00 41 F7.
     static QByteArray gsReset();
 
+    // Writes a format 1 file of `quarters` quarter notes at 120 beats a minute, a piano note
+    // each (half a second per note), as the players' tests play it.
+    static bool writeQuarterNotes(const QString &path, int quarters);
+
 private:
     struct Chunk {
         int trackIndex = -1; // -1: a foreign chunk

@@ -11,6 +11,7 @@
 #include "media/MediaControl.h"
 #include "media/MediaControlSettings.h"
 #include "media/output/FallbackAudioSink.h"
+#include "media/output/ForwardingAudioSink.h"
 #include "media/output/SilentAudioSink.h"
 #include "media/output/TestAudioSink.h"
 #include "support/CdImageWriter.h"
@@ -180,43 +181,40 @@ void TestPlaybackFaults::lostOutputPlaysOnAndSoundComesBack()
             outputs.push_back(sink);
         }
         // The fallback owns what it opens; the test keeps a second reference to look at it.
-        struct Shared final : AudioSink {
-            std::shared_ptr<TestAudioSink> inner;
-            SilentAudioSink pace;
+        // The silent real-time output sets the pace; what it accepts is heard by the test's.
+        struct Heard final : ForwardingAudioSink {
+            std::shared_ptr<TestAudioSink> heard;
+            explicit Heard(std::shared_ptr<TestAudioSink> sink)
+                : ForwardingAudioSink(std::make_unique<SilentAudioSink>()), heard(std::move(sink))
+            {
+            }
             Result<AudioFormat> open(AudioFormat f) override
             {
-                pace.open(f);
-                return inner->open(f);
+                ForwardingAudioSink::open(f);
+                return heard->open(f);
             }
             std::size_t write(const float *frames, std::size_t n) override
             {
-                // Accept only what the real-time clock has room for.
-                const std::size_t room = pace.write(frames, n);
-                return inner->write(frames, room);
+                return heard->write(frames, ForwardingAudioSink::write(frames, n));
             }
-            bool waitForSpace(std::chrono::milliseconds t) override { return pace.waitForSpace(t); }
             void setPaused(bool p) override
             {
-                pace.setPaused(p);
-                inner->setPaused(p);
+                ForwardingAudioSink::setPaused(p);
+                heard->setPaused(p);
             }
             void flush() override
             {
-                pace.flush();
-                inner->flush();
+                ForwardingAudioSink::flush();
+                heard->flush();
             }
-            std::int64_t framesPlayed() const override { return pace.framesPlayed(); }
-            std::int64_t framesQueued() const override { return pace.framesQueued(); }
             void close() override
             {
-                pace.close();
-                inner->close();
+                ForwardingAudioSink::close();
+                heard->close();
             }
-            bool lost() const override { return inner->lost(); }
+            bool lost() const override { return heard->lost(); }
         };
-        auto made = std::make_unique<Shared>();
-        made->inner = sink;
-        return made;
+        return std::make_unique<Heard>(sink);
     };
     Rig rig({[device] {
                  return std::make_unique<FallbackAudioSink>(std::vector<AudioSinkFactory>{device},

@@ -10,6 +10,7 @@
 
 #include "media/MediaControl.h"
 #include "media/MediaControlSettings.h"
+#include "media/output/ForwardingAudioSink.h"
 #include "media/output/TestAudioSink.h"
 #include "support/WavWriter.h"
 
@@ -100,25 +101,25 @@ private:
 
 // A TestAudioSink behind a gate, when given one, and slow to start, when given a start time, as a
 // sound card that takes a moment to open.
-class ControlledSink final : public AudioSink {
+class ControlledSink final : public ForwardingAudioSink {
 public:
     ControlledSink(std::unique_ptr<TestAudioSink> inner, std::shared_ptr<Gate> gate,
                    std::chrono::milliseconds startTime)
-        : m_inner(std::move(inner)), m_gate(std::move(gate)), m_startTime(startTime)
+        : ForwardingAudioSink(std::move(inner)), m_gate(std::move(gate)), m_startTime(startTime)
     {
     }
 
     Result<AudioFormat> open(AudioFormat requested) override
     {
         std::this_thread::sleep_for(m_startTime);
-        return m_inner->open(requested);
+        return ForwardingAudioSink::open(requested);
     }
     std::size_t write(const float *frames, std::size_t frameCount) override
     {
         if (!m_gate)
-            return m_inner->write(frames, frameCount);
+            return ForwardingAudioSink::write(frames, frameCount);
         const std::size_t allowed = m_gate->take(frameCount);
-        const std::size_t written = allowed > 0 ? m_inner->write(frames, allowed) : 0;
+        const std::size_t written = allowed > 0 ? ForwardingAudioSink::write(frames, allowed) : 0;
         m_gate->giveBack(allowed - written);
         return written;
     }
@@ -126,17 +127,10 @@ public:
     {
         if (m_gate && !m_gate->waitForAllowance(timeout))
             return false;
-        return m_inner->waitForSpace(timeout);
+        return ForwardingAudioSink::waitForSpace(timeout);
     }
-    void setPaused(bool paused) override { m_inner->setPaused(paused); }
-    void flush() override { m_inner->flush(); }
-    std::int64_t framesPlayed() const override { return m_inner->framesPlayed(); }
-    std::int64_t framesQueued() const override { return m_inner->framesQueued(); }
-    void close() override { m_inner->close(); }
-    bool lost() const override { return m_inner->lost(); }
 
 private:
-    std::unique_ptr<TestAudioSink> m_inner;
     std::shared_ptr<Gate> m_gate;
     std::chrono::milliseconds m_startTime;
 };
