@@ -181,23 +181,11 @@ FfmpegAudioDecoder::~FfmpegAudioDecoder()
 
 Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QString &path)
 {
-    if (path.isEmpty()) {
-        return makeError(ErrorKind::FileNotFound, QStringLiteral("No file name was given."));
+    if (const Result<void> checked = checkMediaFile(path, QStringLiteral("sound file"));
+        !checked.ok()) {
+        return checked.error();
     }
-    const QFileInfo info(path);
-    const QString name = info.fileName();
-    if (!info.exists()) {
-        return makeError(ErrorKind::FileNotFound,
-                         QStringLiteral("The file %1 does not exist.").arg(quoted(path)));
-    }
-    if (info.isDir()) {
-        return makeError(ErrorKind::FileNotFound,
-                         QStringLiteral("%1 is a folder, not a sound file.").arg(quoted(path)));
-    }
-    if (!info.isFile()) {
-        return makeError(ErrorKind::UnsupportedFormat,
-                         QStringLiteral("%1 is not a regular file.").arg(quoted(path)));
-    }
+    const QString name = QFileInfo(path).fileName();
 
     WaveFacts wave;
     {
