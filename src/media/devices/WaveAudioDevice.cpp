@@ -114,6 +114,8 @@ void WaveAudioDevice::finishRecording()
     if (!m_recorder)
         return;
     std::shared_ptr<const RecordedSound> recording = m_recorder->finish();
+    // A failure it reported before it finished belongs to a recording that has ended now.
+    disconnect(m_recorder, nullptr, this, nullptr);
     // It may be emitting failed() right now: it goes once control returns to the event loop.
     m_recorder->deleteLater();
     m_recorder = nullptr;

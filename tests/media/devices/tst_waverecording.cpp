@@ -21,7 +21,9 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using namespace zyr::media;
 using zyr::test::WavEncoding;
@@ -144,6 +146,7 @@ private slots:
     void convertsForAnOutputOfAnotherFormat();
     void keepsFloatSamplesOfAFloatSound();
     void failingInputEndsTheRecordingAndKeepsTheSound();
+    void lateFailureOfAnEndedRecordingLeavesTheNextAlone();
     void noInputNoRecord();
     void controlModesButtonsAndDone();
     void anHourGrowsMemoryOnlyWithTheRecording();
@@ -296,6 +299,38 @@ void TestWaveRecording::failingInputEndsTheRecordingAndKeepsTheSound()
     QVERIFY(!error.message.isEmpty());
     QCOMPARE(rig.device->lengthMs(), 100);
     verifySpliced(rig.playAll(), rig.wav, 0, 0);
+}
+
+void TestWaveRecording::lateFailureOfAnEndedRecordingLeavesTheNextAlone()
+{
+    // The first input fails to open; its failure is on its way to the UI thread when the user
+    // stops and records again, on an input that works. The old failure must not end the new
+    // recording.
+    WavOptions wav = rampSound(8000, 1, 800);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sound.wav"));
+    QVERIFY(WavWriter::write(path, wav));
+    auto made = std::make_shared<int>(0);
+    AudioCaptureFactory captures{[] { return true; },
+                                 [made] {
+                                     TestAudioCapture::Options options;
+                                     options.failToOpen = (*made)++ == 0;
+                                     return std::make_unique<TestAudioCapture>(options);
+                                 }};
+    WaveAudioDevice device([] { return std::make_unique<TestAudioSink>(); }, captures);
+    QVERIFY(device.open(path).ok());
+    QSignalSpy answered(&device, &MediaDevice::capabilitiesChanged);
+    QVERIFY(answered.wait(kTimeoutMs));
+    QSignalSpy failed(&device, &MediaDevice::playbackFailed);
+
+    QVERIFY(device.record().ok());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the failure is posted
+    QVERIFY(device.stop().ok());
+    QVERIFY(device.record().ok());
+    QTRY_VERIFY_WITH_TIMEOUT(device.lengthMs() > 100 + 200, kTimeoutMs);
+    QCOMPARE(failed.count(), 0);
+    QCOMPARE(*made, 2);
+    QVERIFY(device.stop().ok());
 }
 
 void TestWaveRecording::noInputNoRecord()
