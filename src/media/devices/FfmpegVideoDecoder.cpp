@@ -1,6 +1,7 @@
 #include "media/devices/FfmpegVideoDecoder.h"
 
 #include "media/devices/FfmpegErrors.h"
+#include "media/devices/FfmpegInput.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -200,41 +201,13 @@ Result<std::unique_ptr<FfmpegVideoDecoder>> FfmpegVideoDecoder::open(const QStri
     decoder->m_fileName = name;
     decoder->m_truncated = sniffed.truncated;
 
-    // Only the local file protocol: a playlist-like file must not make FFmpeg open URLs. The
-    // "file:" prefix keeps a colon in the name from being read as a protocol.
-    InputFormatContextPtr format(avformat_alloc_context());
-    if (!format) {
-        return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a file."));
+    Result<InputFormatContextPtr> opened =
+        openLocalInput(path, recognised, QStringLiteral("movie"));
+    if (!opened.ok()) {
+        return opened.error();
     }
-    format->protocol_whitelist = av_strdup("file");
-    if (format->protocol_whitelist == nullptr) {
-        return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a file."));
-    }
-    const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(path);
-    AVFormatContext *rawFormat = format.release();
-    // On failure avformat_open_input frees the context and nulls the pointer.
-    int rc = avformat_open_input(&rawFormat, url.constData(), nullptr, nullptr);
-    if (rc < 0) {
-        if (rc == AVERROR(ENOENT)) {
-            return makeError(ErrorKind::FileNotFound,
-                             QStringLiteral("The file %1 does not exist.").arg(quoted(path)));
-        }
-        if (isIoError(rc)) {
-            return makeError(ErrorKind::FileUnreadable,
-                             QStringLiteral("The file %1 cannot be read: %2")
-                                 .arg(quoted(name), ffmpegErrorText(rc)));
-        }
-        if (recognised) {
-            return makeError(ErrorKind::CorruptMedia,
-                             QStringLiteral("The movie file %1 is damaged: %2")
-                                 .arg(quoted(name), ffmpegErrorText(rc)));
-        }
-        return makeError(ErrorKind::UnsupportedFormat,
-                         QStringLiteral("The file %1 is not in a movie format this program "
-                                        "knows (%2).")
-                             .arg(quoted(name), ffmpegErrorText(rc)));
-    }
-    decoder->m_format.reset(rawFormat);
+    decoder->m_format = std::move(opened).value();
+    int rc = 0;
     AVFormatContext *const fmt = decoder->m_format.get();
 
     // FFmpeg settles for a weak guess when nothing matches well; random bytes can look like a

@@ -22,13 +22,6 @@ std::size_t RecordedSound::samplesPerBlock() const
            static_cast<std::size_t>(m_format.channels);
 }
 
-std::size_t RecordedSound::bytes() const
-{
-    const std::size_t sampleBytes =
-        m_storage == Storage::Int16 ? sizeof(std::int16_t) : sizeof(float);
-    return m_blocks.size() * samplesPerBlock() * sampleBytes;
-}
-
 void RecordedSound::append(const float *frames, std::size_t count)
 {
     const std::size_t perBlock = samplesPerBlock();

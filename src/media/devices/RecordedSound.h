@@ -26,11 +26,7 @@ public:
     // The storage that keeps a sound of `bitsPerSample` bits without loss.
     static Storage storageFor(int bitsPerSample);
 
-    AudioFormat format() const { return m_format; }
-    Storage storage() const { return m_storage; }
     std::int64_t frames() const { return m_frames; }
-    // Memory the samples take.
-    std::size_t bytes() const;
 
     // Adds `count` interleaved float frames at the end (16-bit storage rounds and clips them).
     void append(const float *frames, std::size_t count);
