@@ -282,14 +282,13 @@ void TestCdAudio::openWaitsForTheDiscAndGivesUpOnASilentDrive()
     QCOMPARE(rig.control.error(), std::int16_t(MediaErrorCode::DeviceNotReady));
     QCOMPARE(rig.drive->tocReads.load(), 5);
 
-    // A drive that does not answer is given up on at the limit, while it still does not.
+    // A drive that does not answer until it is released is given up on at the limit.
     rig.timing.openLimit = std::chrono::milliseconds(50);
     rig.drive->hold();
     rig.command("Open");
     QCOMPARE(rig.control.error(), std::int16_t(MediaErrorCode::DeviceNotReady));
-    QCOMPARE(rig.drive->waiting(), 1);
+    QCOMPARE(rig.control.mode(), ControlMode::NoDevice);
     rig.drive->release();
-    QTRY_COMPARE(rig.drive->tocReads.load(), 6); // the abandoned thread has finished its call
 }
 
 void TestCdAudio::discChangedByHandIsNoticedBeforePlay()
