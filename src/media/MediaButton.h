@@ -11,7 +11,8 @@ namespace zyr::media {
 
 enum class MediaButton { Prev, Next, Play, Pause, Back, Step, Stop, Record, Eject };
 
-// What the control is doing, as far as its buttons are concerned.
+// What the control is doing, as far as its buttons are concerned. TrayOpen: a drive's tray is
+// open, or the drive has no disc it can read.
 enum class ControlMode { NoDevice, Stopped, Playing, Recording, Paused, TrayOpen };
 
 struct MediaButtonInfo {

@@ -258,6 +258,7 @@ MediaErrorCode MediaControl::open()
             &MediaControl::onPlaybackFinished);
     connect(m_device.get(), &MediaDevice::playbackFailed, this, &MediaControl::onPlaybackFailed);
     connect(m_device.get(), &MediaDevice::ejectFinished, this, &MediaControl::onEjectFinished);
+    connect(m_device.get(), &MediaDevice::discRead, this, &MediaControl::onDiscRead);
     connect(m_device.get(), &MediaDevice::capabilitiesChanged, this, &MediaControl::refreshButtons);
     connect(m_device.get(), &MediaDevice::pausedFromOutside, this, [this] {
         if (m_mode == ControlMode::Playing)
@@ -378,6 +379,18 @@ void MediaControl::onEjectFinished(const MediaError &error)
 {
     const int code = error.kind == ErrorKind::None ? 0 : static_cast<int>(errorCodeFor(error.kind));
     emit buttonCompleted(MediaButton::Eject, code);
+}
+
+void MediaControl::onDiscRead(const MediaError &error)
+{
+    if (error.kind == ErrorKind::None) {
+        refreshButtons();
+        return;
+    }
+    // No disc to play: a play that waited for it ends, and only Eject is left to do.
+    fail(error);
+    endActivePlay(kNotifyFailure);
+    setMode(ControlMode::TrayOpen);
 }
 
 void MediaControl::pressed(MediaButton which)

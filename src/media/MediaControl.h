@@ -126,6 +126,7 @@ private:
     void onPlaybackFinished();
     void onPlaybackFailed(const MediaError &error);
     void onEjectFinished(const MediaError &error);
+    void onDiscRead(const MediaError &error);
 
     DeviceContext m_context;
     std::unique_ptr<MediaDevice> m_device;

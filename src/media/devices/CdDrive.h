@@ -67,6 +67,12 @@ public:
     // blocks for seconds on a real drive.
     virtual Result<void> openTray() = 0;
     virtual Result<void> closeTray() = 0;
+
+    // Whether readToc() is worth asking again in a moment after it found no disc: the drive is
+    // still recognising the disc it has just been given (spinning it up after its tray closed),
+    // or is ready by now. False for an empty drive, an open tray, or a drive that cannot tell.
+    // Worker thread; asks the drive, which answers at once.
+    virtual bool isBecomingReady() { return false; }
 };
 
 } // namespace zyr::media

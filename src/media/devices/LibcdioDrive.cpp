@@ -5,6 +5,7 @@
 #include <cdio/logging.h>
 #include <cdio/mmc.h>
 #include <cdio/mmc_hl_cmds.h>
+#include <cdio/mmc_ll_cmds.h>
 
 #include <QByteArrayList>
 #include <QFile>
@@ -14,6 +15,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -483,6 +486,28 @@ Result<void> LibcdioDrive::closeTray()
         return {};
     return makeError(ErrorKind::DeviceUnavailable,
                      QStringLiteral("The drive's tray cannot be closed."));
+}
+
+bool LibcdioDrive::isBecomingReady()
+{
+    if (m_isImage)
+        return false;
+    const Result<QString> device = findDevice();
+    if (!device.ok())
+        return false;
+    const CdIoPtr cdio(cdio_open(QFile::encodeName(device.value()).constData(), DRIVER_DEVICE));
+    if (!cdio)
+        return false;
+    if (mmc_test_unit_ready(cdio.get(), 0) == DRIVER_OP_SUCCESS)
+        return true; // ready by now: its table of contents is worth asking for again
+    // NOT READY with "logical unit not ready" (ASC 04h) is a drive still at work on a disc:
+    // becoming ready, spinning up. "Medium not present" (ASC 3Ah), and anything else, is not.
+    constexpr std::uint8_t kLogicalUnitNotReady = 0x04;
+    cdio_mmc_request_sense_t *raw = nullptr;
+    const int bytes = mmc_last_cmd_sense(cdio.get(), &raw);
+    const CdioSensePtr sense(raw);
+    return sense && bytes > int(offsetof(cdio_mmc_request_sense_t, asc)) &&
+           sense->sense_key == CDIO_MMC_SENSE_KEY_NOT_READY && sense->asc == kLogicalUnitNotReady;
 }
 
 } // namespace zyr::media

@@ -59,6 +59,9 @@ public:
     Result<std::unique_ptr<SectorReader>> openReader() override;
     Result<void> openTray() override;
     Result<void> closeTray() override;
+    // Asks the drive whether it is ready (TEST UNIT READY) and, when not, whether it says it is
+    // becoming ready. Always false for an image, which is ready or has no disc.
+    bool isBecomingReady() override;
 
 private:
     class Reader;

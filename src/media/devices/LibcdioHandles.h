@@ -12,6 +12,7 @@
 
 #include <cdio/cdio.h>
 #include <cdio/memory.h>
+#include <cdio/mmc.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
@@ -42,5 +43,11 @@ struct CdioStringDeleter {
     void operator()(char *text) const { cdio_free(text); }
 };
 using CdioStringPtr = std::unique_ptr<char, CdioStringDeleter>;
+
+// The sense data of a drive's last command, from mmc_last_cmd_sense().
+struct CdioSenseDeleter {
+    void operator()(cdio_mmc_request_sense_t *sense) const { cdio_free(sense); }
+};
+using CdioSensePtr = std::unique_ptr<cdio_mmc_request_sense_t, CdioSenseDeleter>;
 
 } // namespace zyr::media

@@ -3,8 +3,9 @@
 // devices only through this interface; the device types are listed in DeviceTypes.
 //
 // Threads. Every member is called on the UI thread and returns without waiting on I/O of the
-// medium (open() may read headers). A device that plays owns its worker thread; the worker
-// reports through queued calls, so the signals below are emitted on the UI thread.
+// medium (open() may read headers, or wait for a drive within a limit). A device that plays owns
+// its worker thread; the worker reports through queued calls, so the signals below are emitted on
+// the UI thread.
 //
 // Positions and lengths are milliseconds. When a playback runs to its end the position equals
 // the length exactly.
@@ -51,10 +52,11 @@ public:
     // recording, pause() holds it and record() resumes it, play() ends it and plays on from
     // where it ended, and a seek ends it and records on from the new place.
     virtual Result<void> record();
-    // Opens the tray, where there is one. May take long: runs off the UI thread, and
-    // ejectFinished() follows.
+    // Opens the tray, where there is one. Returns at once: the tray moves off the UI thread,
+    // and ejectFinished() follows.
     virtual Result<void> eject();
-    // Closes the tray and opens the disc again, where there is a tray.
+    // Reads the disc again, where there is a tray. Returns at once: fails while the tray is
+    // open; otherwise the disc is read off the UI thread, and discRead() follows.
     virtual Result<void> load();
 
     virtual std::int64_t lengthMs() const = 0;
@@ -66,7 +68,7 @@ public:
     virtual DeviceCapabilities capabilities() const { return {}; }
 
     // Whether open() can start at once; false while it would first wait for something shared
-    // to finish loading (the control shows the busy cursor while it waits).
+    // to finish loading, or for a drive (the control shows the busy cursor while it waits).
     virtual bool isReadyToOpen() const { return true; }
 
 signals:
@@ -78,6 +80,11 @@ signals:
     void pausedFromOutside();
     // An eject started by eject() has finished; `error` is empty on success.
     void ejectFinished(const zyr::media::MediaError &error);
+    // The device has read its disc again (after load(), or before a play, to notice a disc
+    // changed by hand), and found another one, or none: `error` is empty when a disc is ready
+    // (its length, tracks and position are now the device's), else it says why there is none,
+    // and a play that waited for the disc has ended.
+    void discRead(const zyr::media::MediaError &error);
     // What capabilities() reports has changed (a device learns some of it only after opening).
     void capabilitiesChanged();
 };

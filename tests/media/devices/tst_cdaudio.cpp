@@ -1,6 +1,6 @@
 // The CDAudio device through the media device control, on cue/bin images the tests write:
 // tracks and lengths, Prev and Next between tracks, playback across a boundary and to the end,
-// the errors of drives and discs, and Eject and Load with a tray that takes time to move.
+// the errors of drives and discs, and Eject, Load and Open on a drive that takes its time.
 
 #include "SlowTrayDrive.h"
 
@@ -9,6 +9,7 @@
 #include "media/MediaControlSettings.h"
 #include "media/output/TestAudioSink.h"
 #include "support/CdImageWriter.h"
+#include "support/ThreadCpuTime.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -19,23 +20,28 @@ using zyr::test::CdImageOptions;
 using zyr::test::CdImageTrack;
 using zyr::test::CdImageWriter;
 using zyr::test::SlowTrayDrive;
+using zyr::test::ThreadCpuTime;
 
 Q_DECLARE_METATYPE(zyr::test::CdImageOptions)
 
 namespace {
 
-constexpr auto kTravel = std::chrono::milliseconds(300);
+// What the UI thread may spend itself on a command that leaves the drive's work to its thread.
+constexpr auto kUiCpuBudget = std::chrono::milliseconds(5);
 
-// A control whose CDAudio devices use `drive` (an image with a slow tray), sound into a test sink.
+// A control whose CDAudio devices use `drive` (an image in a simulated drive), sound into a test
+// sink.
 struct Rig {
     MediaControl control{MediaControlSettings::toPersisted(5927, 873, 1000, 0)};
     std::shared_ptr<SlowTrayDrive> drive;
+    CdDriveTiming timing;
     TestAudioSink *sink = nullptr;
     QList<int> done;
+    QList<int> ejected; // EjectCompleted's codes
 
     explicit Rig(const QString &cue)
     {
-        drive = std::make_shared<SlowTrayDrive>(cue, kTravel);
+        drive = std::make_shared<SlowTrayDrive>(cue);
         DeviceContext context;
         context.makeDevice = [this](const QString &) -> std::unique_ptr<MediaDevice> {
             return std::make_unique<CdAudioDevice>(
@@ -44,11 +50,16 @@ struct Rig {
                     sink = s.get();
                     return s;
                 },
-                [this](const QString &) { return drive; });
+                [this](const QString &) { return drive; }, timing);
         };
         control.setDeviceContext(std::move(context));
         control.put(MediaControl::kDeviceType, QStringLiteral("CDAudio"));
         QObject::connect(&control, &MediaControl::done, &control, [this](int c) { done << c; });
+        QObject::connect(&control, &MediaControl::buttonCompleted, &control,
+                         [this](MediaButton b, int code) {
+                             if (b == MediaButton::Eject)
+                                 ejected << code;
+                         });
     }
     void command(const char *c) { control.put(MediaControl::kCommand, QString::fromLatin1(c)); }
 };
@@ -65,8 +76,9 @@ private slots:
     void nextStopsAtTheLastTrack();
     void errors_data();
     void errors();
-    void ejectRunsOffTheUiThreadAndLoadReopens();
-    void loadThatCannotCloseTheTrayFails();
+    void ejectAndLoadNeverWaitOnTheDrive();
+    void openWaitsForTheDiscAndGivesUpOnASilentDrive();
+    void discChangedByHandIsNoticedBeforePlay();
 
 private:
     QString image(const QString &name, const CdImageOptions &options);
@@ -193,50 +205,113 @@ void TestCdAudio::errors()
     QVERIFY(!real.errorMessage().isEmpty());
 }
 
-void TestCdAudio::ejectRunsOffTheUiThreadAndLoadReopens()
+void TestCdAudio::ejectAndLoadNeverWaitOnTheDrive()
 {
     Rig rig(image(QStringLiteral("eject"), CdImageOptions{{{true, 75}, {true, 75}}, 0}));
     rig.command("Open");
+    // The playback gets stuck on the second track's first read, then the whole drive stops
+    // answering: neither the tray nor the table of contents comes before release().
+    rig.drive->holdReadsFrom(75);
     rig.command("Play");
-    QList<int> completed;
-    connect(&rig.control, &MediaControl::buttonCompleted, &rig.control,
-            [&](MediaButton b, int code) {
-                if (b == MediaButton::Eject)
-                    completed << code;
-            });
-    QElapsedTimer t;
-    t.start();
+    QTRY_COMPARE(rig.drive->waiting(), 1);
+    rig.drive->hold();
+    const ThreadCpuTime ejecting;
     rig.command("Eject");
-    QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed()))); // the UI never waits
-    QCOMPARE(rig.control.error(), 0);
+    rig.command("Load"); // what the window sends on EjectCompleted
+    const auto ejectCpu = ejecting.used();
+    QCOMPARE(rig.control.error(), std::int16_t(MediaErrorCode::DeviceNotReady)); // tray open
     QCOMPARE(rig.control.mode(), ControlMode::TrayOpen);
-    QTRY_COMPARE(rig.done, QList<int>{MediaControl::kNotifyAborted});
-    QTRY_COMPARE(rig.drive->opened.load(), 1);
-    QTRY_COMPARE(completed, QList<int>{0});
-    QVERIFY(t.elapsed() >= kTravel.count());
-    rig.command("Play"); // nothing to play with the tray open
-    QVERIFY(rig.control.error() > 0);
+    QCOMPARE(rig.drive->opened.load(), 0); // both came back before the drive did anything
+    QVERIFY2(ejectCpu < kUiCpuBudget, qPrintable(QString::number(ejectCpu.count())));
+    rig.drive->release();
+    QTRY_COMPARE(rig.ejected, QList<int>{0});
+    QCOMPARE(rig.done, QList<int>{MediaControl::kNotifyAborted});
+    rig.command("Load"); // the user is changing the disc: the tray stays open
+    QCOMPARE(rig.control.error(), std::int16_t(MediaErrorCode::DeviceNotReady));
+    QCOMPARE(rig.drive->closed.load(), 0);
 
-    rig.command("Load");
-    QCOMPARE(rig.control.error(), 0);
+    // Open closes the tray. Load, the tray closed, reads the disc again off the UI thread, and a
+    // Play sent meanwhile plays once it has; an Eject meanwhile drops both.
+    rig.command("Open");
     QCOMPARE(rig.drive->closed.load(), 1);
-    QCOMPARE(rig.control.mode(), ControlMode::Stopped);
-    QCOMPARE(rig.control.length(), 2000);
-    rig.command("Play");
-    QTRY_COMPARE(rig.done.size(), 2);
-    QCOMPARE(rig.done.last(), MediaControl::kNotifySuccessful);
+    for (const bool ejectFirst : {false, true}) {
+        rig.drive->hold();
+        const ThreadCpuTime loading;
+        rig.command("Load");
+        rig.command("Play");
+        const auto loadCpu = loading.used();
+        QCOMPARE(rig.control.error(), 0);
+        QCOMPARE(rig.control.mode(), ControlMode::Playing);
+        QVERIFY2(loadCpu < kUiCpuBudget, qPrintable(QString::number(loadCpu.count())));
+        if (ejectFirst)
+            rig.command("Eject");
+        rig.drive->release();
+        QTRY_COMPARE(rig.done.size(), 2 + int(ejectFirst));
+    }
+    // The eject's answer comes after anything the dropped read could have answered.
+    QTRY_COMPARE(rig.ejected, (QList<int>{0, 0}));
+    QCOMPARE(rig.done, (QList<int>{MediaControl::kNotifyAborted, MediaControl::kNotifySuccessful,
+                                   MediaControl::kNotifyAborted}));
+
+    // Closed mid-eject, the device leaves the tray to its thread and goes at once.
+    rig.command("Open");
+    rig.drive->hold();
+    rig.command("Eject");
+    QTRY_COMPARE(rig.drive->waiting(), 1);
+    rig.command("Close");
+    QCOMPARE(rig.drive->waiting(), 1);
+    rig.drive->release();
+    QTRY_COMPARE(rig.drive->opened.load(), 3);
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.ejected.size(), 2); // a closed device completes nothing
 }
 
-void TestCdAudio::loadThatCannotCloseTheTrayFails()
+void TestCdAudio::openWaitsForTheDiscAndGivesUpOnASilentDrive()
 {
-    Rig rig(image(QStringLiteral("stuck"), CdImageOptions{{{true, 75}}, 0}));
+    Rig rig(image(QStringLiteral("spin"), CdImageOptions{{{true, 75}}, 0}));
+    rig.timing.spinUpPoll = std::chrono::milliseconds(1);
+    QVERIFY(rig.drive->openTray().ok());
+    rig.drive->spinUpAsks = 3;
+    rig.command("Open"); // closes the tray, then asks until the disc has been recognised
+    QCOMPARE(rig.control.error(), 0);
+    QCOMPARE(rig.drive->tocReads.load(), 4);
+    QCOMPARE(rig.control.length(), 1000);
+
+    rig.drive->changeDisc({}); // an empty drive is not waited for
     rig.command("Open");
-    rig.drive->refuseToClose = true;
-    rig.command("Eject");
-    rig.command("Load"); // waits for the tray still moving out, then cannot close it
+    QCOMPARE(rig.control.error(), std::int16_t(MediaErrorCode::DeviceNotReady));
+    QCOMPARE(rig.drive->tocReads.load(), 5);
+
+    // A drive that does not answer until it is released is given up on at the limit.
+    rig.timing.openLimit = std::chrono::milliseconds(50);
+    rig.drive->hold();
+    rig.command("Open");
+    QCOMPARE(rig.control.error(), std::int16_t(MediaErrorCode::DeviceNotReady));
+    QCOMPARE(rig.control.mode(), ControlMode::NoDevice);
+    rig.drive->release();
+}
+
+void TestCdAudio::discChangedByHandIsNoticedBeforePlay()
+{
+    Rig rig(image(QStringLiteral("first"), CdImageOptions{{{true, 75}, {true, 75}}, 0}));
+    rig.command("Open");
+    rig.drive->changeDisc(image(QStringLiteral("second"), CdImageOptions{{{true, 40}}, 0}));
+    rig.command("Play");
+    QTRY_COMPARE(rig.done, QList<int>{MediaControl::kNotifySuccessful});
+    QCOMPARE(rig.control.position(), 533);
+    QCOMPARE(rig.sink->received().size(), std::size_t(40 * CdImageWriter::kFramesPerSector * 2));
+
+    // The disc taken out: the next Play ends at once, and only Eject is left, which a drive that
+    // has vanished cannot do either.
+    rig.drive->changeDisc({});
+    rig.command("Play");
+    QTRY_COMPARE(rig.done.size(), 2);
+    QCOMPARE(rig.done.last(), MediaControl::kNotifyFailure);
     QCOMPARE(rig.control.error(), std::int16_t(MediaErrorCode::DeviceNotReady));
     QCOMPARE(rig.control.mode(), ControlMode::TrayOpen);
-    QCOMPARE(rig.control.length(), 0);
+    rig.drive->vanished = true;
+    rig.command("Eject");
+    QTRY_COMPARE(rig.ejected, QList<int>{int(MediaErrorCode::DeviceNotReady)});
 }
 
 QTEST_MAIN(TestCdAudio)
