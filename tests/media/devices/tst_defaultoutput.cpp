@@ -243,7 +243,7 @@ void TestDefaultOutput::playIntoTheMonitor(const QString &path, FoundTone &found
         return;
     // The tone's end may still be in the server's buffers: capture half a second more.
     const qint64 atDone = monitor.bytesAvailable();
-    const qint64 halfSecond = PulseAudioServer::kRate / 2 * 2 * qint64(sizeof(float));
+    const qint64 halfSecond = qint64(PulseAudioServer::kRate) * 2 * qint64(sizeof(float)) / 2;
     QTRY_VERIFY_WITH_TIMEOUT(monitor.bytesAvailable() >= atDone + halfSecond, kTimeoutMs);
     monitor.terminate();
     QVERIFY(monitor.waitForFinished(kTimeoutMs));
@@ -263,7 +263,7 @@ void TestDefaultOutput::recordsWhatTheServerPlays()
     const QString path = m_dir.filePath(QStringLiteral("recorded.wav"));
     QVERIFY(WavWriter::write(path, original));
     const QString tonePath = m_dir.filePath(QStringLiteral("long-tone.wav"));
-    QVERIFY(WavWriter::write(tonePath, tone(44100, 44100 * 6)));
+    QVERIFY(WavWriter::write(tonePath, tone(44100, std::int64_t(44100) * 6)));
 
     TestAudioSink *sink = nullptr;
     WaveAudioDevice device(
@@ -306,7 +306,7 @@ void TestDefaultOutput::recordsWhatTheServerPlays()
     const FoundTone t = findTone(recorded, PulseAudioServer::kRate);
     qInfo("%s", qPrintable(describe(t)));
     // Most of the recording: the input takes a moment to start.
-    const double recordedMs = double(recorded.size() / 2) * 1000.0 / PulseAudioServer::kRate;
+    const double recordedMs = double(recorded.size()) / 2 * 1000.0 / PulseAudioServer::kRate;
     verifyTone(t, 2000, recordedMs);
 }
 
