@@ -31,6 +31,9 @@ packages=(
   # the media-key test's private session bus (dbus-run-session, dbus-send) and a desktop media
   # key client to drive the kit with
   dbus-daemon dbus-bin playerctl
+  # tests: setpriv runs the rows that need file permissions as an unprivileged user; a
+  # PulseAudio server of the test's own, with its client tools, for the output a desktop uses
+  util-linux pulseaudio pulseaudio-utils
   # scripts/fuzz: clang with libFuzzer and the sanitizer runtimes
   clang libclang-rt-14-dev
 )

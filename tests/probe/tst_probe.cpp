@@ -1,5 +1,8 @@
-// zyr-probe as benchmarks and scripts use it: one JSON line, exit 0 also for a refused file.
+// zyr-probe as benchmarks and scripts use it: one JSON line, exit 0 also for a refused file, and
+// the modes the benchmarks time: decoding only, rendering only, and playing in real time.
 
+#include "support/MidiWriter.h"
+#include "support/MovieWriter.h"
 #include "support/WavWriter.h"
 
 #include <QJsonArray>
@@ -15,6 +18,8 @@ private slots:
     void reportsAPlayAndARefusal();
     void wrongCommandLine();
     void endsOnTerminate();
+    void decodesAndRendersOnly();
+    void playsInRealTime();
 
 private:
     QJsonObject probe(const QStringList &args, int *exitCode = nullptr);
@@ -98,6 +103,63 @@ void TestProbe::endsOnTerminate()
     p.terminate();
     QVERIFY2(p.waitForFinished(3000), "the process went on after SIGTERM");
     QCOMPARE(p.exitStatus(), QProcess::CrashExit); // ended by the signal
+}
+
+void TestProbe::decodesAndRendersOnly()
+{
+    QTemporaryDir dir;
+    zyr::test::MovieOptions movie;
+    movie.frames = 30;
+    const QString avi = dir.filePath(QStringLiteral("movie.avi"));
+    QVERIFY(zyr::test::MovieWriter::write(avi, movie));
+    QJsonObject r = probe({QStringLiteral("--decode-only"), QStringLiteral("AVIVideo"), avi});
+    QCOMPARE(r.value(QStringLiteral("error")).toInt(), 0);
+    QCOMPARE(r.value(QStringLiteral("frames")).toInt(), 30);
+    QCOMPARE(r.value(QStringLiteral("length_ms")).toInt(), 2000); // 30 pictures at 15 a second
+    const QString text = dir.filePath(QStringLiteral("notes.txt"));
+    QVERIFY(zyr::test::WavWriter::writeText(text));
+    r = probe({QStringLiteral("--decode-only"), QStringLiteral("AVIVideo"), text});
+    QVERIFY(r.value(QStringLiteral("error")).toInt() > 0);
+    QCOMPARE(r.value(QStringLiteral("frames")).toInt(), 0);
+
+    // Two seconds of music (four quarter notes at 120 a minute); the synthesizer's ringing
+    // tail comes on top.
+    zyr::test::MidiWriter song(0, 480);
+    song.track().noteOn(0, 0, 60, 100).noteOff(4 * 480, 0, 60).endOfTrack();
+    const QString mid = dir.filePath(QStringLiteral("song.mid"));
+    QVERIFY(song.save(mid));
+    r = probe({QStringLiteral("--render-only"), QStringLiteral("Sequencer"), mid});
+    QCOMPARE(r.value(QStringLiteral("error")).toInt(), 0);
+    QVERIFY2(r.value(QStringLiteral("rendered_s")).toDouble() >= 2.0,
+             qPrintable(QString::number(r.value(QStringLiteral("rendered_s")).toDouble())));
+    QVERIFY(!r.value(QStringLiteral("soundfont")).toString().isEmpty());
+
+    // Each mode takes its own device type only.
+    for (const QStringList &args :
+         {QStringList{QStringLiteral("--decode-only"), QStringLiteral("WaveAudio"), avi},
+          QStringList{QStringLiteral("--render-only"), QStringLiteral("AVIVideo"), mid}}) {
+        int code = -1;
+        QVERIFY(probe(args, &code).isEmpty());
+        QCOMPARE(code, 2);
+    }
+}
+
+void TestProbe::playsInRealTime()
+{
+    // Through SDL (its dummy driver here) in real time: the play takes at least about the
+    // sound's length. Only a lower bound: a busy machine may take longer.
+    QTemporaryDir dir;
+    zyr::test::WavOptions o;
+    o.sampleRate = 22050;
+    o.frames = 22050 * 3 / 2;
+    const QString wav = dir.filePath(QStringLiteral("sound.wav"));
+    QVERIFY(zyr::test::WavWriter::write(wav, o));
+    const QJsonObject r = probe({QStringLiteral("--realtime"), QStringLiteral("WaveAudio"), wav});
+    QCOMPARE(r.value(QStringLiteral("error")).toInt(), 0);
+    QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{1});
+    QCOMPARE(r.value(QStringLiteral("position_ms")).toInt(), 1500);
+    QVERIFY2(r.value(QStringLiteral("wall_s")).toDouble() >= 0.9 * 1.5,
+             qPrintable(QString::number(r.value(QStringLiteral("wall_s")).toDouble())));
 }
 
 QTEST_GUILESS_MAIN(TestProbe)

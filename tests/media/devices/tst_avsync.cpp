@@ -1,7 +1,7 @@
-// Pictures against sound over a whole minute: the AVIVideo device plays a one-minute movie in
-// real time against the silent sink's clock, and every picture presented is compared with the
-// control's Position at the moment it goes up. Slow by nature (it plays the minute), so it
-// carries the "long" label.
+// Pictures against sound: the AVIVideo device plays a movie in real time against the silent
+// sink's clock, and every picture presented is compared with the control's Position at the
+// moment it goes up. Over a whole minute (slow by nature, so its CTest entry carries the "long"
+// label), and over five seconds in the default run, judged so that it holds on a busy machine.
 
 #include "media/devices/AviVideoDevice.h"
 #include "media/devices/FfmpegHandles.h"
@@ -28,9 +28,7 @@ namespace {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr int kRate = 25; // pictures a second
-constexpr int kFrames = 60 * kRate;
 constexpr int kFrameMs = 1000 / kRate;
-constexpr int kLengthMs = kFrames * kFrameMs;
 constexpr int kSoundRate = 22050;
 constexpr int kSoundPerFrame = kSoundRate / kRate;
 // The picture index MovieWriter draws has 8 bits.
@@ -57,9 +55,9 @@ bool encodeAndWrite(AVFormatContext *muxer, AVCodecContext *encoder, AVStream *s
     }
 }
 
-// The minute-long movie: MPEG-4 pictures of MovieWriter's pattern and silent 16-bit PCM. Written
+// A movie of `frames` MPEG-4 pictures of MovieWriter's pattern and silent 16-bit PCM. Written
 // here because MovieWriter stops at 256 frames and a minute at 25 a second takes 1500.
-bool writeMinuteMovie(const QString &path)
+bool writeMovie(const QString &path, int frames)
 {
     const QByteArray name = QFile::encodeName(path);
     AVFormatContext *raw = nullptr;
@@ -123,7 +121,7 @@ bool writeMinuteMovie(const QString &path)
     if (!scaler)
         return false;
 
-    for (int i = 0; i < kFrames; ++i) {
+    for (int i = 0; i < frames; ++i) {
         if (av_frame_make_writable(samples.get()) < 0)
             return false;
         av_samples_set_silence(samples->extended_data, 0, kSoundPerFrame,
@@ -190,19 +188,36 @@ private:
     bool shown = false;
 };
 
-} // namespace
+// One movie played to its end: what was presented, the Done codes, and how long it took.
+struct SyncRun {
+    int frames = 0;
+    int lengthMs = 0;
+    QList<int> done;
+    int endPosition = -1;
+    qint64 playedMs = -1;
+    QList<Presented> presented;
+    int unreadable = 0;
+    int repeated = 0;
 
-class TestAvSync : public QObject {
-    Q_OBJECT
-private slots:
-    void picturesFollowTheSoundForAMinute();
+    // Clock minus picture time for each picture shown: positive when it went up late.
+    std::vector<int> lags() const
+    {
+        std::vector<int> out;
+        for (const Presented &p : presented)
+            out.push_back(p.clockMs - int(p.index * kFrameMs));
+        return out;
+    }
 };
 
-void TestAvSync::picturesFollowTheSoundForAMinute()
+// Writes a movie of `frames` pictures and plays it through the control; fails the test when the
+// play does not end as a play to the end does.
+void playToTheEnd(int frames, SyncRun &run)
 {
+    run.frames = frames;
+    run.lengthMs = frames * kFrameMs;
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("minute.avi"));
-    QVERIFY2(writeMinuteMovie(path), "cannot write the one-minute movie");
+    const QString path = dir.filePath(QStringLiteral("movie.avi"));
+    QVERIFY2(writeMovie(path, frames), "cannot write the movie");
 
     MediaControl control(MediaControlSettings::toPersisted(6243, 661, 1000, 0xFFFF));
     SyncOutput *output = nullptr;
@@ -217,35 +232,79 @@ void TestAvSync::picturesFollowTheSoundForAMinute()
         return o;
     };
     control.setDeviceContext(std::move(context));
-    QList<int> done;
     QElapsedTimer playing;
-    qint64 playedMs = -1;
-    connect(&control, &MediaControl::done, &control, [&](int code) {
-        done << code;
-        playedMs = playing.elapsed();
+    QObject::connect(&control, &MediaControl::done, &control, [&](int code) {
+        run.done << code;
+        run.playedMs = playing.elapsed(); // reported, and bounded by the minute's test only
     });
     control.put(MediaControl::kDeviceType, QStringLiteral("AVIVideo"));
     control.put(MediaControl::kFileName, path);
     control.put(MediaControl::kCommand, QStringLiteral("Open"));
     QVERIFY2(control.error() == 0, qPrintable(control.errorMessage()));
-    QCOMPARE(control.length(), kLengthMs);
+    QCOMPARE(control.length(), run.lengthMs);
     QVERIFY(output);
 
     playing.start();
     control.put(MediaControl::kCommand, QStringLiteral("Play"));
-    QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty(), kLengthMs + 15000);
-    QTRY_COMPARE(output->presented.last().index, qint64(kFrames - 1));
-    QCOMPARE(done, QList<int>{MediaControl::kNotifySuccessful});
-    QCOMPARE(control.position(), kLengthMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!run.done.isEmpty(), run.lengthMs + 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(output->presented.last().index, qint64(frames - 1), 10000);
+    run.endPosition = control.position();
+    run.presented = output->presented;
+    run.unreadable = output->unreadable;
+    run.repeated = output->repeated;
+    QCOMPARE(run.done, QList<int>{MediaControl::kNotifySuccessful});
+    QCOMPARE(run.endPosition, run.lengthMs);
+    QCOMPARE(run.unreadable, 0);
+    QCOMPARE(run.repeated, 0);
+}
+
+} // namespace
+
+class TestAvSync : public QObject {
+    Q_OBJECT
+private slots:
+    void picturesFollowTheSoundForFiveSeconds();
+    void picturesFollowTheSoundForAMinute();
+};
+
+void TestAvSync::picturesFollowTheSoundForFiveSeconds()
+{
+    // Judged for a busy machine. The clock is read in present(), after the kit has read it to
+    // choose the picture, so a busy machine can only make a picture look later, never earlier:
+    // none may go up more than 40 ms early. Late, a picture is only when the kit falls behind
+    // (a stall of the whole process holds the sound's clock too: the silent sink does not bank
+    // time with nothing queued), or when the UI thread is preempted between the kit's reading
+    // and this one, which is rare: nearly every picture must be within 40 ms.
+    SyncRun run;
+    playToTheEnd(5 * kRate, run);
+    if (QTest::currentTestFailed())
+        return;
+    const std::vector<int> lags = run.lags();
+    const auto shown = qsizetype(lags.size());
+    const auto within =
+        std::count_if(lags.begin(), lags.end(), [](int lag) { return lag >= -40 && lag <= 40; });
+    const auto [early, late] = std::minmax_element(lags.begin(), lags.end());
+    qInfo("%lld of %d pictures shown, %lld within 40 ms, from %d ms early to %d ms late",
+          qint64(shown), run.frames, qint64(within), -*early, *late);
+    QVERIFY2(*early >= -40, qPrintable(QStringLiteral("a picture %1 ms early").arg(-*early)));
+    QVERIFY2(within * 100 >= shown * 95,
+             qPrintable(QStringLiteral("%1 of %2 within 40 ms").arg(within).arg(shown)));
+    QVERIFY2(shown * 2 >= run.frames,
+             qPrintable(QStringLiteral("%1 of %2 pictures shown").arg(shown).arg(run.frames)));
+}
+
+void TestAvSync::picturesFollowTheSoundForAMinute()
+{
+    SyncRun run;
+    playToTheEnd(60 * kRate, run);
+    if (QTest::currentTestFailed())
+        return;
+    const qint64 playedMs = run.playedMs;
     // The silent sink keeps real time, or this measures nothing.
-    QVERIFY2(playedMs >= kLengthMs - 50 && playedMs <= kLengthMs + 3000,
+    QVERIFY2(playedMs >= run.lengthMs - 50 && playedMs <= run.lengthMs + 3000,
              qPrintable(QStringLiteral("the minute took %1 ms").arg(playedMs)));
 
-    QCOMPARE(output->unreadable, 0);
-    QCOMPARE(output->repeated, 0);
-    std::vector<int> lags; // clock minus picture time: positive when the picture is late
-    for (const Presented &p : std::as_const(output->presented))
-        lags.push_back(p.clockMs - int(p.index * kFrameMs));
+    const std::vector<int> lags = run.lags();
     std::vector<int> sizes(lags.size());
     std::transform(lags.begin(), lags.end(), sizes.begin(), [](int lag) { return std::abs(lag); });
     std::sort(sizes.begin(), sizes.end());
@@ -258,14 +317,14 @@ void TestAvSync::picturesFollowTheSoundForAMinute()
     qInfo("A/V sync over %d ms: %lld of %d pictures shown, %lld dropped; lag mean %+.1f ms "
           "(mean size %.1f ms), 99th percentile %d ms, max %d ms (from %d ms early to %d ms "
           "late); %.1f%% within 40 ms; the minute took %lld ms",
-          kLengthMs, qint64(shown), kFrames, qint64(kFrames - shown), mean, meanSize, p99,
+          run.lengthMs, qint64(shown), run.frames, qint64(run.frames - shown), mean, meanSize, p99,
           sizes.back(), -*early, *late, 100.0 * double(within) / double(shown), playedMs);
 
     QVERIFY2(within * 100 >= shown * 99,
              qPrintable(QStringLiteral("%1 of %2 within 40 ms").arg(within).arg(shown)));
     QVERIFY2(sizes.back() <= 80, qPrintable(QStringLiteral("max lag %1 ms").arg(sizes.back())));
-    QVERIFY2(shown * 100 >= qsizetype(kFrames) * 95,
-             qPrintable(QStringLiteral("%1 of %2 pictures shown").arg(shown).arg(kFrames)));
+    QVERIFY2(shown * 100 >= qsizetype(run.frames) * 95,
+             qPrintable(QStringLiteral("%1 of %2 pictures shown").arg(shown).arg(run.frames)));
 }
 
 QTEST_MAIN(TestAvSync)
