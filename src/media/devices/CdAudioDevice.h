@@ -3,8 +3,9 @@
 // one after another through the kit's audio sink; positions and the length are milliseconds on
 // the disc's audio timeline, and Prev and Next move between its tracks.
 //
-// Given a file name, the device opens that cue/bin image instead of the drive: what the tests
-// and zyr-probe use (the kit's windows never set one for this device).
+// Given a file name, the device opens that drive, when it names a device node (/dev/sr1), or
+// else that cue/bin image instead of the default drive: what the CD window is handed when a
+// disc or an image is opened from outside the kit, and what the tests and zyr-probe use.
 //
 // Eject moves the tray on a thread of its own and reports ejectFinished() on the UI thread once
 // the tray has moved; Load closes the tray and opens the disc again. Opening reads the disc's
@@ -43,7 +44,8 @@ public:
     std::vector<std::int64_t> trackStartsMs() const override;
     DeviceCapabilities capabilities() const override { return {false, false, true}; }
 
-    // The drive the real device uses when no image is given.
+    // The drive the real device uses for a file name: the default drive for an empty one, the
+    // drive at a device node, else an image.
     static std::shared_ptr<CdDrive> defaultDrive(const QString &fileName);
 
 private:
