@@ -35,6 +35,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QUrl>
 
 using namespace zyr;
 using desktop::MprisService;
@@ -72,6 +73,8 @@ private slots:
     void raiseShowsThePlayerThroughNavigation();
     void discTracksAreNumbered();
     void playerctlDrivesThePlayer();
+    void seeksMoveThePositionAndKeepTheMode();
+    void openUriOpensInItsPlayer();
 
     // PropertiesChanged and Seeked, as the test's bus connection hears them.
     void onPropertiesChanged(const QString &interface, const QVariantMap &changed,
@@ -258,8 +261,11 @@ void TestMprisPlayer::describesTheKitOnTheBus()
     QCOMPARE(property(QStringLiteral("CanRaise"), kRoot).toBool(), true);
     QCOMPARE(property(QStringLiteral("CanQuit"), kRoot).toBool(), false);
     QCOMPARE(property(QStringLiteral("HasTrackList"), kRoot).toBool(), false);
-    QVERIFY(property(QStringLiteral("SupportedUriSchemes"), kRoot).toStringList().isEmpty());
-    QVERIFY(property(QStringLiteral("SupportedMimeTypes"), kRoot).toStringList().isEmpty());
+    QCOMPARE(property(QStringLiteral("SupportedUriSchemes"), kRoot).toStringList(),
+             QStringList({QStringLiteral("file"), QStringLiteral("cdda")}));
+    QVERIFY(property(QStringLiteral("SupportedMimeTypes"), kRoot)
+                .toStringList()
+                .contains(QStringLiteral("audio/midi")));
 
     // No player used yet: nothing to play, and the methods do nothing.
     QCOMPARE(property(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
@@ -601,6 +607,76 @@ void TestMprisPlayer::playerctlDrivesThePlayer()
     playerctl({QStringLiteral("stop")});
     QCOMPARE(mm(window).mode(), media::ControlMode::Stopped);
     QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Stopped"));
+}
+
+void TestMprisPlayer::seeksMoveThePositionAndKeepTheMode()
+{
+    DesignedWindow &window = openPlayer("mnuWav", WindowClass::WavPlayer);
+    QCOMPARE(property(QStringLiteral("CanSeek")).toBool(), false); // nothing open
+    mm(window).setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
+    openThroughMenu(window, wav(QStringLiteral("tone.wav"), 30), "CMDialog1");
+    QCOMPARE(property(QStringLiteral("CanSeek")).toBool(), true);
+    QTRY_COMPARE(announced(QStringLiteral("CanSeek")).value_or(QVariant()).toBool(), true);
+    const QDBusObjectPath track =
+        metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>();
+    QSignalSpy done(&mm(window), &MediaControl::done);
+    call(kPlayer, QStringLiteral("Play"));
+
+    call(kPlayer, QStringLiteral("SetPosition"),
+         {QVariant::fromValue(track), QVariant::fromValue<qlonglong>(20'000'000)});
+    QVERIFY(mm(window).position() >= 20000 && mm(window).position() < 25000);
+    QCOMPARE(mm(window).mode(), media::ControlMode::Playing);
+    QTRY_COMPARE(m_seeks.size(), 1);
+    QVERIFY(m_seeks.front() >= 20'000'000);
+    call(kPlayer, QStringLiteral("Seek"), {QVariant::fromValue<qlonglong>(-15'000'000)});
+    QVERIFY(mm(window).position() >= 5000 && mm(window).position() < 10000);
+    QTRY_COMPARE(m_seeks.size(), 2);
+
+    // Another track, or a place outside this one: nothing moves.
+    call(kPlayer, QStringLiteral("Pause"));
+    const std::int32_t pausedAt = mm(window).position();
+    call(kPlayer, QStringLiteral("SetPosition"),
+         {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/zyr/other"))),
+          QVariant::fromValue<qlonglong>(1'000'000)});
+    call(kPlayer, QStringLiteral("SetPosition"),
+         {QVariant::fromValue(track), QVariant::fromValue<qlonglong>(31'000'000)});
+    QCOMPARE(mm(window).position(), pausedAt);
+    if (!QStandardPaths::findExecutable(QStringLiteral("playerctl")).isEmpty()) {
+        playerctl({QStringLiteral("position"), QStringLiteral("2")});
+        QCOMPARE(mm(window).position(), 2000);
+        QCOMPARE(mm(window).mode(), media::ControlMode::Paused);
+    }
+    // The bar follows at the next status update, and no seek ended the play.
+    auto &bar = *window.control<QScrollBar>(QStringLiteral("hsbposition"));
+    QTRY_COMPARE(bar.value(), mm(window).position());
+    QVERIFY(done.isEmpty());
+    call(kPlayer, QStringLiteral("Stop"));
+}
+
+void TestMprisPlayer::openUriOpensInItsPlayer()
+{
+    DesignedWindow &mainMenu = m_registry->get(WindowClass::MainMenu);
+    const QString song = midi(QStringLiteral("song.mid"), 40);
+    QCOMPARE(call(kPlayer, QStringLiteral("OpenUri"),
+                  {QUrl::fromLocalFile(song).toString(QUrl::FullyEncoded)})
+                 .type(),
+             QDBusMessage::ReplyMessage);
+    QTRY_VERIFY_WITH_TIMEOUT(m_registry->exists(WindowClass::MidiPlayer) &&
+                                 m_registry->get(WindowClass::MidiPlayer).isVisible(),
+                             20000);
+    DesignedWindow &window = m_registry->get(WindowClass::MidiPlayer);
+    QVERIFY(!mainMenu.isVisible());
+    QCOMPARE(mm(window).mode(), media::ControlMode::Playing);
+    QCOMPARE(window.control<QLineEdit>(QStringLiteral("txtbox"))->text(),
+             QStringLiteral("Play MIDI"));
+    QTRY_COMPARE(property(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Playing"));
+
+    // Another scheme is refused, and nothing changes.
+    const QDBusMessage refused =
+        call(kPlayer, QStringLiteral("OpenUri"), {QStringLiteral("https://example.org/song.mid")});
+    QCOMPARE(refused.type(), QDBusMessage::ErrorMessage);
+    QVERIFY(m_messages.isEmpty());
+    call(kPlayer, QStringLiteral("Stop"));
 }
 
 QTEST_MAIN(TestMprisPlayer)
