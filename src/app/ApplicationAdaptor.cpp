@@ -1,6 +1,7 @@
 #include "app/ApplicationAdaptor.h"
 
 #include "app/BusObject.h"
+#include "app/HandlerGuard.h"
 
 #include <QDBusConnection>
 
@@ -23,7 +24,7 @@ bool ApplicationAdaptor::refuseWhenEnding()
 void ApplicationAdaptor::Activate(const QVariantMap &)
 {
     if (!refuseWhenEnding())
-        m_handlers.activate();
+        guardHandler(m_handlers.activate);
 }
 
 void ApplicationAdaptor::Open(const QStringList &uris, const QVariantMap &)
@@ -31,9 +32,9 @@ void ApplicationAdaptor::Open(const QStringList &uris, const QVariantMap &)
     if (refuseWhenEnding())
         return;
     if (uris.isEmpty())
-        m_handlers.activate();
+        guardHandler(m_handlers.activate);
     else
-        m_handlers.open(uris.front());
+        guardHandler([&] { m_handlers.open(uris.front()); });
 }
 
 void ApplicationAdaptor::ActivateAction(const QString &actionName, const QVariantList &,

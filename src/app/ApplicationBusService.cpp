@@ -34,7 +34,7 @@ ApplicationBusService::Role ApplicationBusService::start(QDBusConnection bus,
 {
     if (!bus.isConnected() || m_exported)
         return Role::Alone;
-    m_bus = bus;
+    m_bus = std::move(bus);
     // The object is there before the name, so that a call that finds the name finds the object.
     m_exported = new BusObject(this);
     new ApplicationAdaptor(m_exported,

@@ -184,7 +184,7 @@ void MprisPlayerAdaptor::OpenUri(const QString &Uri)
             QStringLiteral("The kit opens only file:// and cdda:// URIs."));
         return;
     }
-    m_open(Uri);
+    guardHandler([&] { m_open(Uri); });
 }
 
 } // namespace zyr::desktop
