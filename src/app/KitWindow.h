@@ -16,6 +16,11 @@ class KitWindow : public DesignedWindow {
 public:
     KitWindow(WindowRegistry &registry, WindowClass windowClass, const WindowDesign &design);
 
+    // Opens `path`, named from outside the kit, as the window's File, Open opens the file the
+    // user picks, and when it opened plays it as the window's Play does. Windows that play
+    // nothing ignore it.
+    virtual void openAndPlay(const QString &path) { Q_UNUSED(path); }
+
 protected:
     WindowRegistry &registry() const { return m_registry; }
     WindowClass windowClass() const { return m_windowClass; }
@@ -25,6 +30,14 @@ protected:
     void returnToMainMenu() { navigateBack(m_registry, m_windowClass, returnOrder()); }
 
     void closeRequested() override;
+
+    // Lets the user drop files anywhere on the window, its text boxes included: the first file
+    // of a drop goes to fileDropped(), as a handler of its own once the drop has ended.
+    void acceptFileDrops();
+    virtual void fileDropped(const QString &path) { Q_UNUSED(path); }
+
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     WindowRegistry &m_registry;

@@ -1,17 +1,25 @@
 #include "desktop/MprisPlayerAdaptor.h"
 
+#include "app/BusObject.h"
 #include "app/HandlerGuard.h"
+#include "app/OutsideMedium.h"
 #include "desktop/LastUsedControl.h"
+#include "media/ComponentProperties.h"
 #include "media/MediaButtonWidget.h"
 #include "media/MediaControl.h"
 
 #include <QDBusMessage>
+#include <QUrl>
+
+#include <algorithm>
+#include <limits>
 
 namespace zyr::desktop {
 
 namespace {
 
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+constexpr qlonglong kMicrosecondsPerMs = 1000;
 
 bool isPlaying(media::ControlMode mode)
 {
@@ -20,10 +28,11 @@ bool isPlaying(media::ControlMode mode)
 
 } // namespace
 
-MprisPlayerAdaptor::MprisPlayerAdaptor(QObject *exported, LastUsedControl &tracker,
-                                       QDBusConnection connection, QString objectPath)
+MprisPlayerAdaptor::MprisPlayerAdaptor(BusObject *exported, LastUsedControl &tracker,
+                                       QDBusConnection connection, QString objectPath, Opener open)
     : QDBusAbstractAdaptor(exported), m_tracker(tracker), m_connection(std::move(connection)),
-      m_objectPath(std::move(objectPath)), m_announced(state().announcedProperties())
+      m_objectPath(std::move(objectPath)), m_open(std::move(open)),
+      m_announced(state().announcedProperties())
 {
     connect(&m_tracker, &LastUsedControl::changed, this, &MprisPlayerAdaptor::follow);
     follow(m_tracker.control());
@@ -137,10 +146,45 @@ void MprisPlayerAdaptor::Play()
         press(media::MediaButton::Play);
 }
 
-void MprisPlayerAdaptor::Seek(qlonglong) {}
+void MprisPlayerAdaptor::seekTo(media::MediaControl &control, std::int64_t positionMs)
+{
+    guardHandler([&] {
+        media::MediaControlProperties mm(control);
+        mm.setTo(static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(positionMs, 0, std::numeric_limits<std::int32_t>::max())));
+        mm.setCommand(QStringLiteral("Seek"));
+    });
+    // A seek on a disc may land in another track.
+    announceChanges();
+    emit Seeked(state().positionUs);
+}
 
-void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath &, qlonglong) {}
+void MprisPlayerAdaptor::Seek(qlonglong Offset)
+{
+    media::MediaControl *control = m_tracker.control();
+    if (control && control->canSeek())
+        seekTo(*control, std::int64_t{control->position()} + Offset / kMicrosecondsPerMs);
+}
 
-void MprisPlayerAdaptor::OpenUri(const QString &) {}
+void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath &TrackId, qlonglong Position)
+{
+    media::MediaControl *control = m_tracker.control();
+    const PlayerState now = state();
+    if (!control || !now.canSeek || TrackId.path() != now.trackId || Position < 0 ||
+        Position > now.lengthUs)
+        return;
+    seekTo(*control, now.trackStartMs + Position / kMicrosecondsPerMs);
+}
+
+void MprisPlayerAdaptor::OpenUri(const QString &Uri)
+{
+    if (!openedUriSchemes().contains(QUrl(Uri).scheme(), Qt::CaseInsensitive)) {
+        BusObject::context(*this).sendErrorReply(
+            QDBusError::NotSupported,
+            QStringLiteral("The kit opens only file:// and cdda:// URIs."));
+        return;
+    }
+    guardHandler([&] { m_open(Uri); });
+}
 
 } // namespace zyr::desktop

@@ -3,6 +3,8 @@
 // interface): its name, its desktop entry, and Raise, which shows the player window used last.
 // The kit cannot be quit from outside: it ends only through its main menu. UI thread only.
 
+#include "app/OutsideMedium.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QStringList>
 
@@ -29,9 +31,9 @@ public:
     bool hasTrackList() const { return false; }
     QString identity() const { return QStringLiteral("ZYR Multimedia Kit"); }
     QString desktopEntry() const { return QStringLiteral("org.zyr.MultimediaKit"); }
-    // Media are opened through the players' own dialogs only.
-    QStringList supportedUriSchemes() const { return {}; }
-    QStringList supportedMimeTypes() const { return {}; }
+    // What the Player interface's OpenUri opens.
+    QStringList supportedUriSchemes() const { return openedUriSchemes(); }
+    QStringList supportedMimeTypes() const { return openedMediaTypes(); }
 
 public slots:
     void Raise();

@@ -1,7 +1,9 @@
 #include "desktop/MprisService.h"
 
+#include "app/BusObject.h"
 #include "app/DesignedWindow.h"
 #include "app/Navigation.h"
+#include "app/OpenFromOutside.h"
 #include "app/WindowRegistry.h"
 #include "desktop/LastUsedControl.h"
 #include "desktop/MprisPlayerAdaptor.h"
@@ -46,9 +48,10 @@ bool MprisService::start(QDBusConnection connection)
 {
     if (!connection.isConnected() || !m_serviceName.isEmpty())
         return false;
-    auto *exported = new QObject(this);
+    auto *exported = new BusObject(this);
     new MprisRootAdaptor(exported, [this] { raise(); });
-    new MprisPlayerAdaptor(exported, *m_tracker, connection, kObjectPath);
+    new MprisPlayerAdaptor(exported, *m_tracker, connection, kObjectPath,
+                           [this](const QString &uri) { openFromOutsideSoon(m_registry, uri); });
     if (!connection.registerObject(kObjectPath, exported)) {
         delete exported;
         return false;

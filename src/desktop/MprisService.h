@@ -1,9 +1,10 @@
 #pragma once
 // Puts the kit on the desktop's session bus as one media player, so that media keys and sound
-// applets reach it: the bus name org.mpris.MediaPlayer2.zyrkit (or, when another kit holds it,
-// that name with ".instance<pid>"), and the object /org/mpris/MediaPlayer2 with the
-// MediaPlayer2 and Player interfaces. Without a session bus the kit runs as it would without
-// this service, and nothing is reported. UI thread only.
+// applets reach it, and media named by URI open in their players: the bus name
+// org.mpris.MediaPlayer2.zyrkit (or, when another kit holds it, that name with ".instance<pid>"),
+// and the object /org/mpris/MediaPlayer2 with the MediaPlayer2 and Player interfaces. Without a
+// session bus the kit runs as it would without this service, and nothing is reported. UI thread
+// only.
 
 #include <QDBusConnection>
 #include <QObject>
@@ -23,7 +24,8 @@ public:
     static inline const QString kServiceName = QStringLiteral("org.mpris.MediaPlayer2.zyrkit");
     static inline const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 
-    // Starts following which player the user uses; Raise shows windows through `registry`.
+    // Starts following which player the user uses; Raise shows windows through `registry`, and
+    // OpenUri opens media through it.
     explicit MprisService(WindowRegistry &registry, QObject *parent = nullptr);
     ~MprisService() override;
 

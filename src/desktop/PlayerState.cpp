@@ -57,6 +57,7 @@ QVariantMap PlayerState::announcedProperties() const
         {QStringLiteral("CanPause"), canPause},
         {QStringLiteral("CanGoNext"), canGoNext},
         {QStringLiteral("CanGoPrevious"), canGoPrevious},
+        {QStringLiteral("CanSeek"), canSeek},
     };
 }
 
@@ -73,6 +74,7 @@ PlayerState playerStateOf(const media::MediaControl *control, int mediaSerial)
     state.canPause = enabled(*control, MediaButton::Pause);
     state.canGoNext = enabled(*control, MediaButton::Next);
     state.canGoPrevious = enabled(*control, MediaButton::Prev);
+    state.canSeek = control->canSeek();
     if (mode == media::ControlMode::NoDevice || mode == media::ControlMode::TrayOpen)
         return state;
 
@@ -94,6 +96,7 @@ PlayerState playerStateOf(const media::MediaControl *control, int mediaSerial)
     state.title = disc ? QStringLiteral("Track %1").arg(track + 1) : file;
     state.trackId =
         QStringLiteral("/org/zyr/MultimediaKit/media%1/track%2").arg(mediaSerial).arg(track + 1);
+    state.trackStartMs = start;
     const std::int64_t span = std::max<std::int64_t>(0, end - start);
     state.lengthUs = span * kMicrosecondsPerMs;
     state.positionUs = std::clamp<std::int64_t>(position - start, 0, span) * kMicrosecondsPerMs;

@@ -16,14 +16,16 @@ namespace zyr::desktop {
 
 struct PlayerState {
     QString playbackStatus = QStringLiteral("Stopped"); // "Playing", "Paused" or "Stopped"
-    QString trackId;             // an object path; empty when no device is open
-    QString title;               // the file's name, or "Track N" on a disc
-    std::int64_t lengthUs = 0;   // of the current track
-    std::int64_t positionUs = 0; // within the current track
+    QString trackId;               // an object path; empty when no device is open
+    QString title;                 // the file's name, or "Track N" on a disc
+    std::int64_t lengthUs = 0;     // of the current track
+    std::int64_t positionUs = 0;   // within the current track
+    std::int64_t trackStartMs = 0; // where the current track starts in the medium
     bool canPlay = false;
     bool canPause = false;
     bool canGoNext = false;
     bool canGoPrevious = false;
+    bool canSeek = false;
 
     // The Metadata property: trackid, title and length; empty with no track.
     QVariantMap metadata() const;

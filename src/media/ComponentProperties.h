@@ -21,6 +21,7 @@ public:
     void setFileName(const QString &name) { m_control.put(MediaControl::kFileName, name); }
     void setCommand(const QString &command) { m_control.put(MediaControl::kCommand, command); }
     void setUpdateInterval(std::int16_t ms) { m_control.put(MediaControl::kUpdateInterval, ms); }
+    void setTo(std::int32_t ms) { m_control.put(MediaControl::kTo, ms); }
     std::int32_t length()
     {
         return dispatchAs<std::int32_t>(m_control.get(MediaControl::kLength), "Length");
@@ -45,6 +46,7 @@ public:
     void setFilter(const QString &filter) { m_dialog.put(FileOpenDialog::kFilter, filter); }
     void setFilterIndex(std::int16_t index) { m_dialog.put(FileOpenDialog::kFilterIndex, index); }
     void setAction(std::int16_t action) { m_dialog.put(FileOpenDialog::kAction, action); }
+    void setFileName(const QString &name) { m_dialog.put(FileOpenDialog::kFileName, name); }
     QString fileName()
     {
         return dispatchAs<QString>(m_dialog.get(FileOpenDialog::kFileName), "FileName");

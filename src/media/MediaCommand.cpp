@@ -7,7 +7,7 @@ namespace zyr::media {
 
 namespace {
 
-constexpr std::array<std::pair<MediaCommand, const char *>, 12> kCommands{{
+constexpr std::array<std::pair<MediaCommand, const char *>, 13> kCommands{{
     {MediaCommand::Open, "Open"},
     {MediaCommand::Close, "Close"},
     {MediaCommand::Play, "Play"},
@@ -20,6 +20,7 @@ constexpr std::array<std::pair<MediaCommand, const char *>, 12> kCommands{{
     {MediaCommand::Record, "Record"},
     {MediaCommand::Eject, "Eject"},
     {MediaCommand::Load, "Load"},
+    {MediaCommand::Seek, "Seek"},
 }};
 
 } // namespace

@@ -20,7 +20,8 @@ enum class MediaCommand {
     Step,
     Record,
     Eject,
-    Load
+    Load,
+    Seek // to the position in the control's To property
 };
 
 // The command named by `text`, regardless of case; nothing for any other string.

@@ -92,6 +92,9 @@ void MediaControl::put(int dispatchId, const DispatchValue &value)
     case kUpdateInterval:
         setUpdateInterval(dispatchAs<std::int16_t>(value, "UpdateInterval"));
         return;
+    case kTo:
+        m_to = dispatchAs<std::int32_t>(value, "To");
+        return;
     case kLength:
     case kPosition:
     case kError:
@@ -117,6 +120,8 @@ DispatchValue MediaControl::get(int dispatchId)
         return position();
     case kUpdateInterval:
         return static_cast<std::int16_t>(m_updateInterval);
+    case kTo:
+        return m_to;
     case kError:
         return error();
     default:
@@ -207,6 +212,8 @@ MediaErrorCode MediaControl::execute(MediaCommand command)
     case MediaCommand::Prev:
     case MediaCommand::Next:
         return seekToTrack(command);
+    case MediaCommand::Seek:
+        return seekTo();
     case MediaCommand::Back:
     case MediaCommand::Step:
         r = m_device->step(command == MediaCommand::Back ? -1 : 1);
@@ -342,6 +349,15 @@ MediaErrorCode MediaControl::seekToTrack(MediaCommand which)
         target = current + 1;
     }
     const Result<void> r = m_device->seek(starts.empty() ? 0 : starts[target]);
+    return r.ok() ? succeed() : fail(r.error());
+}
+
+MediaErrorCode MediaControl::seekTo()
+{
+    if (!canSeek())
+        return fail(MediaErrorCode::DeviceNotReady, QStringLiteral("The tray is open."));
+    const std::int64_t target = std::clamp<std::int64_t>(m_to, 0, m_device->lengthMs());
+    const Result<void> r = m_device->seek(target);
     return r.ok() ? succeed() : fail(r.error());
 }
 

@@ -42,6 +42,7 @@ public:
     static constexpr int kCommand = 23;
     static constexpr int kLength = 36;
     static constexpr int kPosition = 37;
+    static constexpr int kTo = 41; // where "Seek" moves, in milliseconds
     static constexpr int kUpdateInterval = 45;
     static constexpr int kError = 53;
 
@@ -70,6 +71,9 @@ public:
     QString errorMessage() const { return m_errorMessage; }
     std::int32_t length() const;
     std::int32_t position() const;
+    std::int32_t to() const { return m_to; }
+    // Whether "Seek" can move the position: a device is open and, for a disc, the tray is shut.
+    bool canSeek() const { return m_device && m_mode != ControlMode::TrayOpen; }
     ControlMode mode() const { return m_mode; }
     QString deviceType() const { return m_deviceType; }
     QString fileName() const { return m_fileName; }
@@ -109,6 +113,8 @@ private:
     MediaErrorCode record();
     MediaErrorCode pause();
     MediaErrorCode seekToTrack(MediaCommand which);
+    // Moves to To, clamped to the medium, keeping the mode; never ends a play.
+    MediaErrorCode seekTo();
     // Ends the play or record in progress, if any, with Done(code), queued.
     void endActivePlay(int notifyCode);
     void queueDone(int notifyCode);
@@ -133,6 +139,7 @@ private:
     std::array<MediaButtonWidget *, kMediaButtons.size()> m_buttons{};
     QString m_deviceType;
     QString m_fileName;
+    std::int32_t m_to = 0;
     MediaErrorCode m_error = MediaErrorCode::None;
     QString m_errorMessage;
     ControlMode m_mode = ControlMode::NoDevice;

@@ -3,6 +3,7 @@
 #include "app/HandlerGuard.h"
 #include "app/WindowRegistry.h"
 #include "media/ComponentProperties.h"
+#include "media/MediaButtonWidget.h"
 #include "players/PlayerComponents.h"
 #include "players/PlayerOpenSequence.h"
 
@@ -48,6 +49,7 @@ AviViewerWindow::AviViewerWindow(WindowRegistry &registry)
     connectHandler(menuItem("mnuOpen"), &QAction::triggered, this, &W::mnuOpen_Click);
     connectHandler(menuItem("mnuExit"), &QAction::triggered, this, &W::mnuExit_Click);
     connectHandler(&mmControl(), &media::MediaControl::done, this, &W::MMControl1_Done);
+    acceptFileDrops();
 }
 
 media::MediaControl &AviViewerWindow::mmControl() const
@@ -64,15 +66,26 @@ void AviViewerWindow::mnuOpen_Click()
 {
     const OpenOutcome outcome =
         openThroughDialog(dialog(), mmControl(), kFilter, QStringLiteral("AVIVideo"));
-    if (outcome == OpenOutcome::Cancelled)
-        return;
+    if (outcome != OpenOutcome::Cancelled)
+        showOpenOutcome(outcome);
+}
+
+void AviViewerWindow::openAndPlay(const QString &path)
+{
+    if (showOpenOutcome(openAsPicked(dialog(), mmControl(), path, QStringLiteral("AVIVideo"))))
+        mmControl().button(media::MediaButton::Play)->click();
+}
+
+bool AviViewerWindow::showOpenOutcome(OpenOutcome outcome)
+{
     DesignedWindow &self = registry().get(WindowClass::AviViewer);
     if (outcome == OpenOutcome::Opened) {
         self.setWindowTitle(kCaption);
-        return;
+        return true;
     }
     self.setWindowTitle(kCaptionNotLoaded);
     reportCantOpen(&self, QStringLiteral("Can't Open "), dialog());
+    return false;
 }
 
 void AviViewerWindow::mnuExit_Click()

@@ -2,6 +2,7 @@
 
 #include "app/HandlerGuard.h"
 #include "media/ComponentProperties.h"
+#include "media/MediaButtonWidget.h"
 #include "players/PlayerComponents.h"
 
 #include <QLineEdit>
@@ -100,6 +101,20 @@ void CdPlayerWindow::cmdLoad_Click()
     mm.setDeviceType(QStringLiteral("CDAudio"));
     mm.setCommand(QStringLiteral("Open"));
     reportLoad();
+}
+
+void CdPlayerWindow::openAndPlay(const QString &path)
+{
+    media::MediaControlProperties mm(mmControl());
+    mm.setDeviceType(QStringLiteral("CDAudio"));
+    // The control opens the drive or image its file name names; the name is taken back at once,
+    // so that Load goes on opening the disc in the system's drive.
+    mm.setFileName(path);
+    mm.setCommand(QStringLiteral("Open"));
+    mm.setFileName(QString());
+    reportLoad();
+    // Nothing opened: the button is disabled and the click does nothing.
+    mmControl().button(media::MediaButton::Play)->click();
 }
 
 void CdPlayerWindow::cmdExit_Click()

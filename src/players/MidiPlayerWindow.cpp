@@ -72,11 +72,17 @@ MidiPlayerWindow::MidiPlayerWindow(WindowRegistry &registry)
     connectHandler(&mmControl(), &media::MediaControl::statusUpdate, this,
                    &W::MMControl1_StatusUpdate);
     connectHandler(&mmControl(), &media::MediaControl::done, this, &W::MMControl1_Done);
+    acceptFileDrops();
 }
 
 media::MediaControl &MidiPlayerWindow::mmControl() const
 {
     return *control<media::MediaControl>(QStringLiteral("MMControl1"));
+}
+
+media::FileOpenDialog &MidiPlayerWindow::dialog() const
+{
+    return *control<media::FileOpenDialog>(QStringLiteral("cmdialog1"));
 }
 
 void MidiPlayerWindow::setStatus(const QString &text)
@@ -109,11 +115,20 @@ void MidiPlayerWindow::onButtonCompleted(media::MediaButton button, int errorCod
 
 void MidiPlayerWindow::mnuOpen_Click()
 {
-    auto &dialog = *control<media::FileOpenDialog>(QStringLiteral("cmdialog1"));
     const OpenOutcome outcome =
-        openThroughDialog(dialog, mmControl(), kFilter, QStringLiteral("Sequencer"));
-    if (outcome == OpenOutcome::Cancelled)
-        return;
+        openThroughDialog(dialog(), mmControl(), kFilter, QStringLiteral("Sequencer"));
+    if (outcome != OpenOutcome::Cancelled)
+        showOpenOutcome(outcome);
+}
+
+void MidiPlayerWindow::openAndPlay(const QString &path)
+{
+    if (showOpenOutcome(openAsPicked(dialog(), mmControl(), path, QStringLiteral("Sequencer"))))
+        cmdPlay_Click();
+}
+
+bool MidiPlayerWindow::showOpenOutcome(OpenOutcome outcome)
+{
     DesignedWindow &self = registry().get(WindowClass::MidiPlayer);
     const bool opened = outcome == OpenOutcome::Opened;
     control<QPushButton>(QStringLiteral("cmdPlay"))->setEnabled(opened);
@@ -122,7 +137,8 @@ void MidiPlayerWindow::mnuOpen_Click()
     if (opened)
         setBarToMedium(*control<QScrollBar>(QStringLiteral("hsbposition")), mmControl());
     else
-        reportCantOpen(&self, QStringLiteral("Can't open "), dialog);
+        reportCantOpen(&self, QStringLiteral("Can't open "), dialog());
+    return opened;
 }
 
 void MidiPlayerWindow::cmdPlay_Click()

@@ -4,6 +4,8 @@
 
 namespace zyr {
 
+enum class OpenOutcome;
+
 namespace media {
 class MediaControl;
 class FileOpenDialog;
@@ -14,13 +16,16 @@ enum class MediaButton;
 // its own Play and Stop buttons and the control's Play, Pause and Stop buttons play it, and a
 // large status box says what was last asked for. Every stop and the end of the music send
 // "Next", which rewinds. File, Exit hides the window first, then shows the main menu; the music
-// goes on.
+// goes on. Music named from outside the kit or dropped on the window opens as File, Open would
+// open it, and plays.
 class MidiPlayerWindow : public KitWindow {
     Q_OBJECT
 public:
     explicit MidiPlayerWindow(WindowRegistry &registry);
 
     static WindowDesign design();
+
+    void openAndPlay(const QString &path) override;
 
     void mnuOpen_Click();
     void cmdPlay_Click();
@@ -35,8 +40,12 @@ public:
 
 protected:
     ReturnOrder returnOrder() const override { return ReturnOrder::HideThenShow; }
+    void fileDropped(const QString &path) override { openAndPlay(path); }
 
 private:
+    // What File, Open shows once the control has tried to open; true when it opened.
+    bool showOpenOutcome(OpenOutcome outcome);
+    media::FileOpenDialog &dialog() const;
     media::MediaControl &mmControl() const;
     void setStatus(const QString &text);
     void onButtonClick(media::MediaButton button, bool &cancel);

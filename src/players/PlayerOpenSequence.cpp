@@ -8,6 +8,21 @@
 
 namespace zyr {
 
+namespace {
+
+// The steps after the dialog: the device type, the dialog's file name passed on, "Open", Error.
+OpenOutcome openDialogFileName(media::Dispatchable &dialog, media::Dispatchable &control,
+                               const QString &deviceType)
+{
+    media::MediaControlProperties mm(control);
+    mm.setDeviceType(deviceType);
+    mm.setFileName(media::FileDialogProperties(dialog).fileName());
+    mm.setCommand(QStringLiteral("Open"));
+    return mm.error() > 0 ? OpenOutcome::Failed : OpenOutcome::Opened;
+}
+
+} // namespace
+
 OpenOutcome openThroughDialog(media::Dispatchable &dialog, media::Dispatchable &control,
                               const QString &filter, const QString &deviceType)
 {
@@ -19,11 +34,14 @@ OpenOutcome openThroughDialog(media::Dispatchable &dialog, media::Dispatchable &
     } catch (const std::exception &) {
         return OpenOutcome::Cancelled;
     }
-    media::MediaControlProperties mm(control);
-    mm.setDeviceType(deviceType);
-    mm.setFileName(dlg.fileName());
-    mm.setCommand(QStringLiteral("Open"));
-    return mm.error() > 0 ? OpenOutcome::Failed : OpenOutcome::Opened;
+    return openDialogFileName(dialog, control, deviceType);
+}
+
+OpenOutcome openAsPicked(media::Dispatchable &dialog, media::Dispatchable &control,
+                         const QString &path, const QString &deviceType)
+{
+    media::FileDialogProperties(dialog).setFileName(path);
+    return openDialogFileName(dialog, control, deviceType);
 }
 
 void reportCantOpen(QWidget *window, const QString &prefix, media::Dispatchable &dialog)

@@ -24,6 +24,12 @@ enum class OpenOutcome {
 OpenOutcome openThroughDialog(media::Dispatchable &dialog, media::Dispatchable &control,
                               const QString &filter, const QString &deviceType);
 
+// Opens `path`, named from outside the kit, as if the user had just picked it in the dialog: the
+// dialog's file name becomes the path, and the steps after the dialog follow as above. Never
+// Cancelled.
+OpenOutcome openAsPicked(media::Dispatchable &dialog, media::Dispatchable &control,
+                         const QString &path, const QString &deviceType);
+
 // The failed open's message: `prefix` directly followed by the path the dialog returned, in a
 // critical message box titled "Error".
 void reportCantOpen(QWidget *window, const QString &prefix, media::Dispatchable &dialog);

@@ -69,6 +69,7 @@ WavPlayerWindow::WavPlayerWindow(WindowRegistry &registry)
     connectHandler(&mmControl(), &media::MediaControl::statusUpdate, this,
                    &W::MMControl1_StatusUpdate);
     connectHandler(&mmControl(), &media::MediaControl::done, this, &W::MMControl1_Done);
+    acceptFileDrops();
 }
 
 media::MediaControl &WavPlayerWindow::mmControl() const
@@ -90,8 +91,18 @@ void WavPlayerWindow::mnuOpen_Click()
 {
     const OpenOutcome outcome =
         openThroughDialog(dialog(), mmControl(), kFilter, QStringLiteral("WaveAudio"));
-    if (outcome == OpenOutcome::Cancelled)
-        return;
+    if (outcome != OpenOutcome::Cancelled)
+        showOpenOutcome(outcome);
+}
+
+void WavPlayerWindow::openAndPlay(const QString &path)
+{
+    if (showOpenOutcome(openAsPicked(dialog(), mmControl(), path, QStringLiteral("WaveAudio"))))
+        cmdPlay_Click();
+}
+
+bool WavPlayerWindow::showOpenOutcome(OpenOutcome outcome)
+{
     DesignedWindow &self = registry().get(WindowClass::WavPlayer);
     const bool opened = outcome == OpenOutcome::Opened;
     control<QPushButton>(QStringLiteral("cmdPlay"))->setEnabled(opened);
@@ -101,6 +112,7 @@ void WavPlayerWindow::mnuOpen_Click()
         setBarToMedium(*control<QScrollBar>(QStringLiteral("hsbposition")), mmControl());
     else
         reportCantOpen(&self, QStringLiteral("Can't open "), dialog());
+    return opened;
 }
 
 void WavPlayerWindow::cmdPlay_Click()

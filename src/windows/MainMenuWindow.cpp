@@ -4,6 +4,7 @@
 #include "app/DesignPicture.h"
 #include "app/HandlerGuard.h"
 #include "app/Navigation.h"
+#include "app/OpenFromOutside.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -33,6 +34,12 @@ MainMenuWindow::MainMenuWindow(WindowRegistry &registry)
     connectHandler(menuItem("mnuAbout"), &QAction::triggered, this, &W::mnuAbout_Click);
     connectHandler(control<QPushButton>("cmdExit"), &QPushButton::clicked, this, &W::cmdExit_Click);
     connectHandler(menuItem("mnuExit"), &QAction::triggered, this, &W::mnuExit_Click);
+    acceptFileDrops();
+}
+
+void MainMenuWindow::fileDropped(const QString &path)
+{
+    openFromOutside(registry(), path);
 }
 
 void MainMenuWindow::Image1_Click()

@@ -6,7 +6,8 @@ namespace zyr {
 
 // frmkivo, the main menu: the start-up window and hub of the kit. Four rows (picture and label)
 // and the File menu lead to the four players, Help, About to the About window; Exit ends the
-// program. It has no state of its own.
+// program. It has no state of its own. A file dropped on it goes to the player that plays it,
+// as a medium named on the command line does.
 class MainMenuWindow : public KitWindow {
     Q_OBJECT
 public:
@@ -29,6 +30,9 @@ public:
     void mnuAbout_Click();
     void cmdExit_Click();
     void mnuExit_Click();
+
+protected:
+    void fileDropped(const QString &path) override;
 };
 
 } // namespace zyr

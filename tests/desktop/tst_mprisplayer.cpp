@@ -34,6 +34,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QUrl>
 
 using namespace zyr;
 using desktop::MprisService;
@@ -71,6 +72,8 @@ private slots:
     void raiseShowsThePlayerThroughNavigation();
     void discTracksAreNumbered();
     void playerctlDrivesThePlayer();
+    void seeksMoveThePositionAndKeepTheMode();
+    void openUriOpensInItsPlayer();
 
     // PropertiesChanged and Seeked, as the test's bus connection hears them.
     void onPropertiesChanged(const QString &interface, const QVariantMap &changed,
@@ -257,8 +260,11 @@ void TestMprisPlayer::describesTheKitOnTheBus()
     QCOMPARE(property(QStringLiteral("CanRaise"), kRoot).toBool(), true);
     QCOMPARE(property(QStringLiteral("CanQuit"), kRoot).toBool(), false);
     QCOMPARE(property(QStringLiteral("HasTrackList"), kRoot).toBool(), false);
-    QVERIFY(property(QStringLiteral("SupportedUriSchemes"), kRoot).toStringList().isEmpty());
-    QVERIFY(property(QStringLiteral("SupportedMimeTypes"), kRoot).toStringList().isEmpty());
+    QCOMPARE(property(QStringLiteral("SupportedUriSchemes"), kRoot).toStringList(),
+             QStringList({QStringLiteral("file"), QStringLiteral("cdda")}));
+    QVERIFY(property(QStringLiteral("SupportedMimeTypes"), kRoot)
+                .toStringList()
+                .contains(QStringLiteral("audio/midi")));
 
     // No player used yet: nothing to play, and the methods do nothing.
     QCOMPARE(property(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
@@ -598,6 +604,49 @@ void TestMprisPlayer::playerctlDrivesThePlayer()
     playerctl({QStringLiteral("stop")});
     QCOMPARE(mm(window).mode(), media::ControlMode::Stopped);
     QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Stopped"));
+}
+
+void TestMprisPlayer::seeksMoveThePositionAndKeepTheMode()
+{
+    DesignedWindow &window = openPlayer("mnuWav", WindowClass::WavPlayer);
+    QCOMPARE(property(QStringLiteral("CanSeek")).toBool(), false); // nothing open
+    mm(window).setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
+    openThroughMenu(window, wav(QStringLiteral("tone.wav"), 30), "CMDialog1");
+    QTRY_COMPARE(announced(QStringLiteral("CanSeek")).value_or(QVariant()).toBool(), true);
+    const QVariant track = metadata().value(QStringLiteral("mpris:trackid"));
+    const auto at = [&](qlonglong us) { return QVariantList{track, QVariant::fromValue(us)}; };
+    QSignalSpy done(&mm(window), &MediaControl::done);
+    call(kPlayer, QStringLiteral("Play"));
+    call(kPlayer, QStringLiteral("SetPosition"), at(20'000'000));
+    QVERIFY(mm(window).position() >= 20000 && mm(window).position() < 25000);
+    QCOMPARE(mm(window).mode(), media::ControlMode::Playing);
+    call(kPlayer, QStringLiteral("Seek"), {QVariant::fromValue<qlonglong>(-15'000'000)});
+    QVERIFY(mm(window).position() >= 5000 && mm(window).position() < 10000);
+    QTRY_COMPARE(m_seeks.size(), 2);
+
+    call(kPlayer, QStringLiteral("Pause"));
+    QCOMPARE(mm(window).mode(), media::ControlMode::Paused);
+    // The bar follows at the next status update, and no seek ended the play.
+    QTRY_COMPARE(window.control<QScrollBar>(QStringLiteral("hsbposition"))->value(),
+                 mm(window).position());
+    QVERIFY(done.isEmpty());
+}
+
+void TestMprisPlayer::openUriOpensInItsPlayer()
+{
+    const QString song = midi(QStringLiteral("song.mid"), 40);
+    call(kPlayer, QStringLiteral("OpenUri"), {QUrl::fromLocalFile(song).toString()});
+    QTRY_VERIFY_WITH_TIMEOUT(m_registry->exists(WindowClass::MidiPlayer), 20000);
+    DesignedWindow &window = m_registry->get(WindowClass::MidiPlayer);
+    QTRY_COMPARE_WITH_TIMEOUT(mm(window).mode(), media::ControlMode::Playing, 20000);
+    QVERIFY(window.isVisible() && !m_registry->get(WindowClass::MainMenu).isVisible());
+    QCOMPARE(window.control<QLineEdit>(QStringLiteral("txtbox"))->text(),
+             QStringLiteral("Play MIDI"));
+    // Another scheme is refused, and nothing changes.
+    QCOMPARE(
+        call(kPlayer, QStringLiteral("OpenUri"), {QStringLiteral("https://a.org/b.mid")}).type(),
+        QDBusMessage::ErrorMessage);
+    call(kPlayer, QStringLiteral("Stop"));
 }
 
 QTEST_MAIN(TestMprisPlayer)

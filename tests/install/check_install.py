@@ -2,7 +2,9 @@
 """Installs the build into a scratch folder (DESTDIR, prefix /usr) and checks the kit's desktop
 integration there: the validators' verdicts on the desktop entry and the AppStream metadata, the
 icon at every hicolor size, how the files name each other, and that the entry's Exec line brings
-up the main menu under the window class the entry gives as StartupWMClass.
+up the main menu under the window class the entry gives as StartupWMClass. The entry names the
+media types the kit opens, update-desktop-database lists it for each, and its Exec line given a
+WAV file brings up the WAV player.
 
 Every finding is printed; the exit status is 1 if any check failed.
 """
@@ -17,9 +19,14 @@ import struct
 import subprocess
 import sys
 import tempfile
+import wave
 import xml.etree.ElementTree as ElementTree
 
 APP_ID = "org.zyr.MultimediaKit"
+# What the desktop offers the kit for: WAV, MIDI, AVI, cue sheets and audio CDs.
+MEDIA_TYPES = ("audio/x-wav", "audio/wav", "audio/vnd.wave", "audio/midi", "audio/x-midi",
+               "video/x-msvideo", "video/avi", "video/msvideo", "application/x-cue",
+               "x-content/audio-cdda")
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 PREFIX = "usr"
 
@@ -70,15 +77,33 @@ def check_entry(checks, root, entry_path):
     checks.expect(entry.get("Categories") == "AudioVideo;Audio;Video;Player;",
                   "Categories are AudioVideo;Audio;Video;Player;")
     exec_line = entry.get("Exec", "")
-    checks.expect(exec_line != "" and "%" not in exec_line,
-                  f"Exec has no field codes: {exec_line!r}")
+    checks.expect(exec_line.split()[1:] == ["%u"],
+                  f"Exec passes one file or URL and nothing else: {exec_line!r}")
     name = exec_line.split()[0] if exec_line else ""
     program = root / PREFIX / "bin" / name
     checks.expect(name != "" and program.is_file() and os.access(program, os.X_OK),
                   f"Exec names the installed program bin/{name}")
     checks.expect(entry.get("Icon") == APP_ID, f"Icon is {APP_ID}")
     checks.expect(bool(entry.get("StartupWMClass")), "StartupWMClass is given")
+    named = entry.get("MimeType", "").rstrip(";").split(";")
+    checks.expect(sorted(named) == sorted(MEDIA_TYPES), f"MimeType names the media types: {named}")
     return entry
+
+
+def check_mime_cache(checks, root):
+    """update-desktop-database, as a package's trigger runs it, lists the entry for each type."""
+    applications = root / PREFIX / "share/applications"
+    status, _ = run(["update-desktop-database", applications])
+    checks.expect(status == 0, "update-desktop-database on the scratch install")
+    cache = applications / "mimeinfo.cache"
+    offered = {}
+    if cache.is_file():
+        for line in cache.read_text(encoding="utf-8").splitlines():
+            media_type, _, entries = line.partition("=")
+            offered[media_type] = entries.rstrip(";").split(";")
+    for media_type in MEDIA_TYPES:
+        checks.expect(f"{APP_ID}.desktop" in offered.get(media_type, []),
+                      f"mimeinfo.cache offers the kit for {media_type}")
 
 
 def check_icons(checks, root):
@@ -97,6 +122,8 @@ def check_metainfo(checks, root, source_dir, version):
     checks.expect(status == 0, "appstreamcli validate --no-net accepts the metadata")
     component = ElementTree.parse(path).getroot()
     checks.expect(component.findtext("id") == APP_ID, f"component id is {APP_ID}")
+    provided = sorted(t.text for t in component.iter("mediatype"))
+    checks.expect(provided == sorted(MEDIA_TYPES), f"provides the media types: {provided}")
     launchable = component.find("launchable[@type='desktop-id']")
     checks.expect(launchable is not None and launchable.text == f"{APP_ID}.desktop",
                   "launchable names the installed desktop entry")
@@ -141,6 +168,17 @@ def check_start(checks, root, source_dir, entry_path, entry):
                   f"the main menu's window class {wm_class!r} is the entry's StartupWMClass "
                   f"{entry.get('StartupWMClass')!r}")
 
+    # A file manager opening a WAV file with the entry: the kit starts with it in the WAV player.
+    wav = root / "tone.wav"
+    with wave.open(str(wav), "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(8000)
+        w.writeframes(b"\0\0" * 8000 * 5)
+    status, output = run([script, entry_path, "--open-wav", wav], env=env, timeout=120)
+    checks.expect(status == 0 and "WAV player: window" in output and "main menu: hidden" in output,
+                  "the entry's Exec line given a WAV file shows the WAV player, main menu hidden")
+
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -166,6 +204,7 @@ def main():
                       "the player module installed where the program looks for it")
         entry_path = root / PREFIX / "share/applications" / f"{APP_ID}.desktop"
         entry = check_entry(checks, root, entry_path)
+        check_mime_cache(checks, root)
         check_icons(checks, root)
         check_metainfo(checks, root, args.source_dir, args.version)
         if entry is not None:

@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <optional>
 
+#include <QFile>
+
+#include <sys/stat.h>
+
 namespace zyr::media {
 
 namespace {
@@ -16,6 +20,12 @@ using Clock = CdDriveThread::Clock;
 std::int64_t framesToMs(std::int64_t frames)
 {
     return (frames * 1000 + CdToc::kSampleRate / 2) / CdToc::kSampleRate;
+}
+
+bool isBlockDevice(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISBLK(info.st_mode);
 }
 
 MediaError noDisc()
@@ -73,6 +83,8 @@ std::shared_ptr<CdDrive> CdAudioDevice::defaultDrive(const QString &fileName)
 {
     if (fileName.isEmpty())
         return std::make_shared<LibcdioDrive>();
+    if (isBlockDevice(fileName))
+        return std::make_shared<LibcdioDrive>(LibcdioDrive::Node{fileName});
     return std::make_shared<LibcdioDrive>(fileName);
 }
 

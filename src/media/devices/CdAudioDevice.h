@@ -3,8 +3,9 @@
 // one after another through the kit's audio sink; positions and the length are milliseconds on
 // the disc's audio timeline, and Prev and Next move between its tracks.
 //
-// Given a file name, the device opens that cue/bin image instead of the drive: what the tests
-// and zyr-probe use (the kit's windows never set one for this device).
+// Given a file name, the device opens that drive, when it names a device node (/dev/sr1), or
+// else that cue/bin image instead of the default drive: what the CD window is handed when a
+// disc or an image is opened from outside the kit, and what the tests and zyr-probe use.
 //
 // The drive. Everything that waits on the drive runs on the device's own thread (CdDriveThread),
 // the playback's sector reads included, so that no member but open() waits on it:
@@ -65,7 +66,8 @@ public:
     // Opening always waits on the drive.
     bool isReadyToOpen() const override { return false; }
 
-    // The drive the real device uses when no image is given.
+    // The drive the real device uses for a file name: the default drive for an empty one, the
+    // drive at a device node, else an image.
     static std::shared_ptr<CdDrive> defaultDrive(const QString &fileName);
 
 private:

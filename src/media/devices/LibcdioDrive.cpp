@@ -351,6 +351,12 @@ LibcdioDrive::LibcdioDrive() : m_isImage(false), m_method(ReadMethod::Automatic)
     quietLibcdio();
 }
 
+LibcdioDrive::LibcdioDrive(Node node)
+    : m_isImage(false), m_node(std::move(node.path)), m_method(ReadMethod::Automatic)
+{
+    quietLibcdio();
+}
+
 LibcdioDrive::LibcdioDrive(QString imagePath, ReadMethod method)
     : m_isImage(true), m_imagePath(std::move(imagePath)), m_method(method),
       m_tray(std::make_shared<ImageTray>())
@@ -370,10 +376,12 @@ QString LibcdioDrive::source() const
 
 Result<QString> LibcdioDrive::findDevice() const
 {
-    QString device;
+    QString device = m_node;
     driver_id_t driver = DRIVER_DEVICE;
-    if (const CdioStringPtr name(cdio_get_default_device_driver(&driver)); name)
-        device = QFile::decodeName(name.get());
+    if (device.isEmpty()) {
+        if (const CdioStringPtr name(cdio_get_default_device_driver(&driver)); name)
+            device = QFile::decodeName(name.get());
+    }
 #ifdef Q_OS_LINUX
     for (const char *node : kLinuxDriveNodes) {
         if (device.isEmpty() && QFileInfo::exists(QString::fromLatin1(node)))

@@ -44,6 +44,11 @@ public:
     // The system's default CD drive, looked up on every call that needs it, so that a drive that
     // appears later is found. No I/O here; UI thread.
     LibcdioDrive();
+    // The drive at a device node such as /dev/sr1. No I/O here; UI thread.
+    struct Node {
+        QString path;
+    };
+    explicit LibcdioDrive(Node node);
     // A cue sheet, or its bin with the cue sheet beside it. No I/O here; UI thread.
     explicit LibcdioDrive(QString imagePath, ReadMethod method = ReadMethod::Automatic);
     ~LibcdioDrive() override;
@@ -72,12 +77,13 @@ private:
     // of readToc() and openReader().
     Result<OpenedDisc> openDisc() const;
 
-    // The device node of the default drive: libcdio's default device, or on Linux the usual
-    // node of a drive libcdio does not list because its tray is empty.
+    // The device node of the drive: the one it was made for, else libcdio's default device, or
+    // on Linux the usual node of a drive libcdio does not list because its tray is empty.
     Result<QString> findDevice() const;
 
     const bool m_isImage;
     const QString m_imagePath;
+    const QString m_node; // the drive's node when it was made for one
     const ReadMethod m_method;
     // The image's tray, shared with its readers so that they see it open; null for a drive.
     const std::shared_ptr<ImageTray> m_tray;

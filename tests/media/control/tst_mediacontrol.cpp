@@ -68,6 +68,7 @@ class TestMediaControl : public QObject {
 private slots:
     void doneOnceAtTheEndWithPositionEqualToLength();
     void seeksNeverRaiseDone();
+    void seekGoesToToClampedAndKeepsTheMode();
     void lengthZeroMediumDoesNotLoopWithPrevInDone();
     void doneCodesForSupersededAndAborted();
     void openWhilePlayingReplacesTheDevice();
@@ -117,6 +118,34 @@ void TestMediaControl::seeksNeverRaiseDone()
     QTest::qWait(20);
     QVERIFY(done.isEmpty());
     QCOMPARE(rig.control.mode(), ControlMode::Playing); // the seeks kept the mode
+}
+
+void TestMediaControl::seekGoesToToClampedAndKeepsTheMode()
+{
+    Rig rig;
+    const auto seekTo = [&](std::int32_t ms) {
+        rig.control.put(MediaControl::kTo, ms);
+        rig.command("Seek");
+        return rig.error();
+    };
+    // No device: the outcome lands in Error, nothing is raised.
+    QCOMPARE(seekTo(100), std::int16_t(MediaErrorCode::NoDeviceOpen));
+    QSignalSpy done(&rig.control, &MediaControl::done);
+    rig.command("Open");
+    QCOMPARE(seekTo(4000), 0);
+    QCOMPARE(rig.position(), 4000);
+    QCOMPARE(rig.control.mode(), ControlMode::Stopped);
+    rig.command("Play");
+    seekTo(-50);
+    QCOMPARE(rig.device->calls.last(), QStringLiteral("seek 0"));
+    QVERIFY(rig.device->playing);
+    rig.command("Pause");
+    seekTo(99999);
+    QCOMPARE(rig.device->calls.last(), QStringLiteral("seek 10000"));
+    QCOMPARE(rig.control.mode(), ControlMode::Paused);
+    QCoreApplication::processEvents(); // Done is queued: a wrong one would arrive now
+    QVERIFY(done.isEmpty());
+    QVERIFY_THROWS_EXCEPTION(ComponentError, rig.control.put(MediaControl::kTo, std::int16_t(5)));
 }
 
 void TestMediaControl::lengthZeroMediumDoesNotLoopWithPrevInDone()
