@@ -6,6 +6,7 @@
 #include "app/ApplicationSetup.h"
 #include "app/DesignedWindow.h"
 #include "app/Program.h"
+#include "app/QtMessages.h"
 #include "app/StartUpWindows.h"
 #include "app/WindowRegistry.h"
 
@@ -13,6 +14,11 @@
 
 int main(int argc, char **argv)
 {
+#ifdef QT_NO_DEBUG
+    // A release run logs nothing (QtMessages.h); a debug build keeps Qt's warnings for its
+    // developers.
+    qInstallMessageHandler(&zyr::dropQtMessages);
+#endif
     QApplication app(argc, argv);
     zyr::setUpApplication(app);
 
