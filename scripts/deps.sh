@@ -15,8 +15,8 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   # audio CDs
   libcdio-dev libcdio-paranoia-dev
-  # audio output and capture
-  libsdl2-dev
+  # audio output and capture; ALSA's headers to quiet the messages it prints beneath SDL
+  libsdl2-dev libasound2-dev
   # fonts: URW Bookman for the main menu's heading, sans faces for the default font
   fonts-urw-base35 fonts-dejavu-core fonts-liberation2 fontconfig
   # tests and looking at what the kit shows and plays; python3 runs the picture generator and

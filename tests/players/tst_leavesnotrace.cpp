@@ -1,6 +1,6 @@
 // What the kit leaves behind: no file in the user's folders (the file dialog's state included),
 // nothing taken from a state that another Qt program left there, and nothing on standard error
-// when a library meets a bad file.
+// when a library meets a bad file or a missing sound card.
 //
 // main() points HOME and the XDG folders at fresh ones before Qt starts, with one file in them:
 // the file dialog's state as another Qt program leaves it.
@@ -24,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
+
+#include <alsa/asoundlib.h>
 
 #include <cstdio>
 #include <unistd.h>
@@ -212,8 +214,12 @@ void TestLeavesNoTrace::badMovieLeavesStandardErrorEmpty()
     StandardErrorCapture standardError;
     QVERIFY(standardError.isCapturing());
     openMovie();
+    // What SDL's ALSA driver meets on a machine without a sound card.
+    snd_pcm_t *pcm = nullptr;
+    const int opened = snd_pcm_open(&pcm, "zyr_no_such_pcm", SND_PCM_STREAM_PLAYBACK, 0);
     const QByteArray printed = standardError.text();
     QCOMPARE(m_messages, QStringList{QStringLiteral("Error: Can't Open ") + bad});
+    QVERIFY(opened < 0);
     QCOMPARE(printed, QByteArray());
 }
 

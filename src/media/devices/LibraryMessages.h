@@ -1,7 +1,7 @@
 #pragma once
 // The media libraries print diagnostics of their own on standard error: FFmpeg's demuxers and
-// decoders ("Format avi detected only with low score of 1, misdetection possible!"), SDL,
-// FluidSynth and libcdio. The kit logs nothing: what matters reaches the user through the
+// decoders ("Format avi detected only with low score of 1, misdetection possible!"), SDL and
+// the ALSA library beneath it, FluidSynth and libcdio. The kit logs nothing: what matters reaches the user through the
 // control's Error, and the rest is dropped.
 
 namespace zyr::media {
