@@ -28,8 +28,9 @@ packages=(
   # find the main menu when the installed entry is started on a virtual display
   desktop-file-utils appstream xdotool
   # the Debian package: dpkg-shlibdeps (dpkg-dev) and file, which CPack needs to find the
-  # libraries the program links
-  dpkg-dev file
+  # libraries the program links; gzip for its manual page and changelog; lintian to check it,
+  # and man-db, which lintian reads the manual page with
+  dpkg-dev file gzip lintian man-db
   # the media-key test's private session bus (dbus-run-session, dbus-send) and a desktop media
   # key client to drive the kit with
   dbus-daemon dbus-bin playerctl
