@@ -15,19 +15,22 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   # audio CDs
   libcdio-dev libcdio-paranoia-dev
-  # audio output and capture
-  libsdl2-dev
+  # audio output and capture; ALSA's headers to quiet the messages it prints beneath SDL
+  libsdl2-dev libasound2-dev
   # fonts: URW Bookman for the main menu's heading, sans faces for the default font
   fonts-urw-base35 fonts-dejavu-core fonts-liberation2 fontconfig
   # tests and looking at what the kit shows and plays; python3 runs the picture generator and
   # the test that the stored pictures are what it draws
   xvfb xauth x11-utils imagemagick sox python3
+  # the kit on Wayland: Qt's Wayland platform and a headless compositor for its test
+  qt6-wayland weston
   # desktop integration: validators for the desktop entry and the AppStream metadata, xdotool to
   # find the main menu when the installed entry is started on a virtual display
   desktop-file-utils appstream xdotool
   # the Debian package: dpkg-shlibdeps (dpkg-dev) and file, which CPack needs to find the
-  # libraries the program links
-  dpkg-dev file
+  # libraries the program links; gzip for its manual page and changelog; lintian to check it,
+  # and man-db, which lintian reads the manual page with
+  dpkg-dev file gzip lintian man-db
   # the media-key test's private session bus (dbus-run-session, dbus-send) and a desktop media
   # key client to drive the kit with
   dbus-daemon dbus-bin playerctl

@@ -20,7 +20,13 @@ void MessageBox::critical(QWidget *parent, const QString &text, const QString &t
         presenter()(text, title);
         return;
     }
+    showCritical(parent, text, title);
+}
+
+void MessageBox::showCritical(QWidget *parent, const QString &text, const QString &title)
+{
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

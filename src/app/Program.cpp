@@ -1,7 +1,8 @@
 #include "app/Program.h"
 
+#include "app/MessageBox.h"
+
 #include <QApplication>
-#include <QMessageBox>
 #include <QWidget>
 
 namespace zyr {
@@ -53,7 +54,7 @@ void Program::fatalError(const QString &message)
     if (s.presenter)
         s.presenter(message);
     else
-        QMessageBox::critical(nullptr, kTitle, message);
+        MessageBox::showCritical(nullptr, message, kTitle);
     end(1);
 }
 

@@ -15,8 +15,8 @@ namespace zyr {
 namespace {
 
 // Where the module is looked for: beside the executable (the build tree), then where the
-// install step puts it.
-const char *const kModuleFolders[] = {"", "/../lib/zyr-kit"};
+// install step puts it, relative to the executable's folder.
+const char *const kModuleFolders[] = {"", "/" ZYR_PLAYER_MODULE_FROM_BINDIR};
 
 // Loads the module on first use and returns its entry; throws when it cannot be loaded, which
 // the handler that opened the player turns into a fatal error. The module stays loaded until

@@ -14,6 +14,7 @@
 #include "app/OpenFromOutside.h"
 #include "app/OutsideMedium.h"
 #include "app/Program.h"
+#include "app/QtMessages.h"
 #include "app/StartUpWindows.h"
 #include "app/WindowRegistry.h"
 
@@ -23,6 +24,11 @@ int main(int argc, char **argv)
 {
     if (const std::optional<int> status = zyr::answerCommandLineAtOnce(argc, argv))
         return *status;
+#ifdef QT_NO_DEBUG
+    // A release run logs nothing (QtMessages.h); a debug build keeps Qt's warnings for its
+    // developers.
+    qInstallMessageHandler(&zyr::dropQtMessages);
+#endif
     QApplication app(argc, argv);
     const std::variant<QString, int> medium =
         zyr::mediumOnCommandLine(QCoreApplication::arguments());

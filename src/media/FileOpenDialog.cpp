@@ -5,6 +5,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSettings>
 
 namespace zyr::media {
 
@@ -23,6 +24,24 @@ QString qtNameFilter(const FileFilter &f)
         patterns << (p == QLatin1String("*.*") ? QStringLiteral("*") : p);
     return f.description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
            QLatin1Char(')');
+}
+
+// Qt's file dialog keeps its state (last folder, history, view mode, sidebar) in the user's
+// QtProject.conf: it reads the file back whenever it is made and writes it when it goes, and
+// nothing turns that off. The kit keeps no settings between runs, so every Qt settings file is
+// looked for below /dev/null, where nothing can exist or be made: nothing is read, and writing
+// fails without a word. This holds for the whole process; the kit has no settings of its own.
+// Within a run the dialog still starts where the last file was chosen.
+void keepDialogStateInMemory()
+{
+    static const bool done = [] {
+        const QString nowhere = QStringLiteral("/dev/null/qt-settings");
+        for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+            for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+                QSettings::setPath(format, scope, nowhere);
+        return true;
+    }();
+    static_cast<void>(done);
 }
 
 } // namespace
@@ -133,6 +152,7 @@ void FileOpenDialog::showOpen()
 
 std::optional<QString> FileOpenDialog::showQtDialog(const Request &request)
 {
+    keepDialogStateInMemory();
     QFileDialog dialog(request.parent, QStringLiteral("Open"));
     dialog.setObjectName(QStringLiteral("fileOpenDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -14,7 +14,10 @@ VideoWindow::VideoWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 
 void VideoWindow::prepare(const QString &title, QSize displaySize)
 {
-    setWindowTitle(title);
+    // Qt reads "[*]" in a title as the place of the unsaved-changes mark and drops it; doubled,
+    // it shows once, so a file called "take[*].avi" is named as written.
+    QString shown = title;
+    setWindowTitle(shown.replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
     m_displaySize = displaySize;
     m_frame = QImage();
     resize(displaySize);

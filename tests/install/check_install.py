@@ -186,6 +186,8 @@ def main():
     parser.add_argument("--build-dir", type=pathlib.Path, required=True)
     parser.add_argument("--source-dir", type=pathlib.Path, required=True)
     parser.add_argument("--version", required=True)
+    parser.add_argument("--module-dir", required=True,
+                        help="the player module's folder under the prefix")
     args = parser.parse_args()
 
     checks = Checks()
@@ -200,7 +202,7 @@ def main():
         print("installed:\n  " + "\n  ".join(installed))
         checks.expect(not any(p.endswith((".h", ".a")) or "/tst_" in p for p in installed),
                       "no headers, static libraries or tests installed")
-        checks.expect(f"{PREFIX}/lib/zyr-kit/libzyr-kit-players.so" in installed,
+        checks.expect(f"{PREFIX}/{args.module_dir}/libzyr-kit-players.so" in installed,
                       "the player module installed where the program looks for it")
         entry_path = root / PREFIX / "share/applications" / f"{APP_ID}.desktop"
         entry = check_entry(checks, root, entry_path)

@@ -1,5 +1,5 @@
 // The AVI viewer as the user works it: File, Open with "Can't Open " and the caption, cancel,
-// the rewind at the end, and File, Exit with the movie going on.
+// the rewind at the end, File, Exit with the movie going on, and paths shown as written.
 
 #include "app/ApplicationSetup.h"
 #include "app/DesignedWindow.h"
@@ -11,10 +11,14 @@
 #include "media/MediaControl.h"
 #include "media/output/SilentAudioSink.h"
 #include "media/output/TestAudioSink.h"
+#include "media/VideoWindow.h"
 #include "support/MovieWriter.h"
+#include "support/WhenModalShows.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -36,6 +40,7 @@ private slots:
     void cancelChangesNothing();
     void rewindsAtTheEnd();
     void exitKeepsTheMovieGoing();
+    void pathsShownAsWritten();
 
 private:
     void openFile() { m_window->menuItem(QStringLiteral("mnuOpen"))->trigger(); }
@@ -146,6 +151,50 @@ void TestAviViewer::exitKeepsTheMovieGoing()
     QTest::qWait(300);
     QCOMPARE(mm().mode(), media::ControlMode::Playing);
     QVERIFY(mm().position() > 0);
+}
+
+void TestAviViewer::pathsShownAsWritten()
+{
+    // The real box this time, not the recorder.
+    MessageBox::setPresenter({});
+    const auto recordAgain = qScopeGuard([this] {
+        MessageBox::setPresenter([this](const QString &text, const QString &title) {
+            m_messages << title + ": " + text;
+        });
+    });
+    // A path that reads as markup: the folder "<b>live<" holds "b>.avi".
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("<b>live<")));
+    const QString bad = m_dir.filePath(QStringLiteral("<b>live</b>.avi"));
+    QVERIFY(QFile(bad).open(QIODevice::WriteOnly)); // empty: no movie
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+    test::whenModalShows<QMessageBox>([&](QMessageBox &box) {
+        text = box.text();
+        format = box.textFormat();
+        box.accept();
+    });
+    m_answer = bad;
+    openFile();
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(text, QStringLiteral("Can't Open ") + bad);
+
+    // The movie's own window is titled with the file's name, marks that Qt would read included.
+    const QString name = QStringLiteral("take [*] <i>1.avi");
+    QVERIFY(QFile::copy(m_movie, m_dir.filePath(name)));
+    media::DeviceContext context;
+    context.sinks = [] { return std::make_unique<media::TestAudioSink>(); };
+    context.videoOutputs = media::videoWindowFactory();
+    mm().setDeviceContext(std::move(context));
+    m_answer = m_dir.filePath(name);
+    openFile();
+    QCOMPARE(mm().error(), 0);
+    QWidget *video = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("videoWindow") && w->isVisible())
+            video = w;
+    QVERIFY(video);
+    QVERIFY(QTest::qWaitForWindowExposed(video));
+    QCOMPARE(video->windowHandle()->title(), name);
 }
 
 QTEST_MAIN(TestAviViewer)

@@ -1,8 +1,8 @@
 #include "media/devices/LibcdioDrive.h"
 
 #include "media/devices/LibcdioHandles.h"
+#include "media/devices/LibraryMessages.h"
 
-#include <cdio/logging.h>
 #include <cdio/mmc.h>
 #include <cdio/mmc_hl_cmds.h>
 #include <cdio/mmc_ll_cmds.h>
@@ -331,24 +331,9 @@ private:
     std::int32_t m_nextSector = -1; // where paranoia's cursor stands; -1 when unknown
 };
 
-namespace {
-
-// libcdio writes its warnings (a short pregap, a drive it probes) to stderr; the kit tells the
-// user what matters through Error, so they are dropped, once per process.
-void quietLibcdio()
-{
-    static const bool quiet = [] {
-        cdio_log_set_handler([](cdio_log_level_t, const char *) {});
-        return true;
-    }();
-    Q_UNUSED(quiet);
-}
-
-} // namespace
-
 LibcdioDrive::LibcdioDrive() : m_isImage(false), m_method(ReadMethod::Automatic)
 {
-    quietLibcdio();
+    quietMediaLibraries();
 }
 
 LibcdioDrive::LibcdioDrive(Node node)
@@ -361,7 +346,7 @@ LibcdioDrive::LibcdioDrive(QString imagePath, ReadMethod method)
     : m_isImage(true), m_imagePath(std::move(imagePath)), m_method(method),
       m_tray(std::make_shared<ImageTray>())
 {
-    quietLibcdio();
+    quietMediaLibraries();
 }
 
 LibcdioDrive::~LibcdioDrive() = default;

@@ -1,5 +1,7 @@
 #include "media/devices/MediaDevice.h"
 
+#include "media/devices/LibraryMessages.h"
+
 namespace zyr::media {
 
 namespace {
@@ -11,6 +13,11 @@ MediaError unsupported(const char *what)
 }
 
 } // namespace
+
+MediaDevice::MediaDevice(QObject *parent) : QObject(parent)
+{
+    quietMediaLibraries();
+}
 
 Result<void> MediaDevice::step(int)
 {

@@ -30,7 +30,8 @@ struct DeviceCapabilities {
 class MediaDevice : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    // Quiets the media libraries (LibraryMessages.h) before the device first calls into them.
+    explicit MediaDevice(QObject *parent = nullptr);
     ~MediaDevice() override = default;
 
     // Opens the medium (a file path, or for a disc an empty name). Fails with a positive-kind

@@ -1,5 +1,7 @@
 #include "media/devices/SoundFontLibrary.h"
 
+#include "media/devices/LibraryMessages.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,13 +32,7 @@ FluidSettingsPtr makeFluidSettings(double sampleRate)
 
 SoundFontLibrary &SoundFontLibrary::instance()
 {
-    // FluidSynth's messages would go to stderr; the kit reports through Error instead.
-    static const bool quiet = [] {
-        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-            fluid_set_log_function(level, nullptr, nullptr);
-        return true;
-    }();
-    Q_UNUSED(quiet);
+    quietMediaLibraries();
     static SoundFontLibrary library;
     return library;
 }
