@@ -339,7 +339,7 @@ LibcdioDrive::LibcdioDrive() : m_isImage(false), m_method(ReadMethod::Automatic)
 LibcdioDrive::LibcdioDrive(Node node)
     : m_isImage(false), m_node(std::move(node.path)), m_method(ReadMethod::Automatic)
 {
-    quietLibcdio();
+    quietMediaLibraries();
 }
 
 LibcdioDrive::LibcdioDrive(QString imagePath, ReadMethod method)
