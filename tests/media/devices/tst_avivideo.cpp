@@ -229,7 +229,7 @@ void TestAviVideo::closingTheWindowPauses()
     Rig rig(Clock::RealTime);
     rig.open(movie(QStringLiteral("close.avi"), o));
     rig.command("Play");
-    QTest::qWait(200);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.control.position() > 0, kTimeoutMs);
     rig.output->shown = false;
     rig.output->onClose(); // the user closes the window
     QCOMPARE(rig.control.mode(), ControlMode::Paused);
@@ -270,7 +270,7 @@ void TestAviVideo::restsWhileStandingStill()
     QVERIFY(device->isPresenting());
     QTest::qWait(150);
     rig.command("Pause");
-    QTRY_VERIFY_WITH_TIMEOUT(!device->isPresenting(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!device->isPresenting(), kTimeoutMs);
     const qsizetype shown = rig.output->shownIndexes.size();
     rig.command("Step");
     QTRY_COMPARE(rig.output->shownIndexes.size(), shown + 1);

@@ -33,7 +33,7 @@ using Clock = std::chrono::steady_clock;
 const AudioFormat kRequested{48000, 2};
 // Generous bound for SDL's audio thread to get going or to consume a few periods, on a loaded
 // machine under sanitizers; the checks poll and normally finish far sooner.
-constexpr int kSettleMs = 2000;
+constexpr int kSettleMs = 10000;
 // Long enough for several dummy-driver periods (about 21 ms each here) to pass.
 constexpr auto kSeveralPeriods = 80ms;
 
@@ -232,9 +232,7 @@ void SdlAudioSinkTest::waitForSpaceReturnsOnceCallbackFreesRoom()
     QVERIFY(Clock::now() - started >= 30ms);
 
     sink.setPaused(false);
-    started = Clock::now();
     QVERIFY(sink.waitForSpace(std::chrono::milliseconds(kSettleMs)));
-    QVERIFY(Clock::now() - started < std::chrono::milliseconds(kSettleMs));
     QVERIFY(sink.write(samples.data(), total) > 0);
 }
 
