@@ -22,6 +22,8 @@ packages=(
   # tests and looking at what the kit shows and plays; python3 runs the picture generator and
   # the test that the stored pictures are what it draws
   xvfb xauth x11-utils imagemagick sox python3
+  # keeping every core busy while the suite runs, to check that it holds on a loaded machine
+  stress-ng
   # desktop integration: validators for the desktop entry and the AppStream metadata, xdotool to
   # find the main menu when the installed entry is started on a virtual display
   desktop-file-utils appstream xdotool
