@@ -93,6 +93,7 @@ private slots:
     void secondSinkLeavesFirstPlaying();
     void closeIsCleanAndReopenWorks();
     void failsWhenNoDriverStarts();
+    void workersLeaveNothingOfSdlBehind();
     void deliversExactSamplesToTheDevice();
 };
 
@@ -309,6 +310,26 @@ void SdlAudioSinkTest::failsWhenNoDriverStarts()
     const auto opened = sink.open(kRequested);
     QVERIFY(!opened.ok());
     QCOMPARE(opened.error().kind, ErrorKind::DeviceUnavailable);
+    QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+}
+
+void SdlAudioSinkTest::workersLeaveNothingOfSdlBehind()
+{
+    // As a device's worker does: open the output, play, close, end; and a start that fails.
+    // SDL keeps an error message for each thread that calls it; LeakSanitizer, when this
+    // program ends, reports any an ended worker left behind.
+    bool played = false;
+    std::thread([&] {
+        SdlAudioSink sink;
+        played = sink.open(kRequested).ok() && sink.write(tone(kRequested, 480).data(), 480) > 0;
+    }).join();
+    QVERIFY(played);
+    bool refused = false;
+    {
+        const ScopedEnv driver("SDL_AUDIODRIVER", "zyr-no-such-driver");
+        std::thread([&] { refused = !SdlAudioSink().open(kRequested).ok(); }).join();
+    }
+    QVERIFY(refused);
     QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
