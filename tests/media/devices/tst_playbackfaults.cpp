@@ -257,14 +257,16 @@ void TestPlaybackFaults::lostOutputPlaysOnAndSoundComesBack()
     QCOMPARE(rig.control.position(), 2000);
     const std::lock_guard lock(outputsMutex);
     QCOMPARE(outputs.size(), std::size_t(2));
-    // The second output played the end of the sound, up to its last frame.
+    // The second output played the end of the sound, sample for sample up to its last frame.
     const std::vector<float> heard = outputs.back()->received();
     QVERIFY2(heard.size() > 8000, qPrintable(QString::number(heard.size())));
     WavOptions wav;
     wav.sampleRate = 8000;
     wav.channels = 1;
     wav.frames = 8000 * 2;
-    QCOMPARE(heard.back(), float(WavWriter::sampleValue(wav, wav.frames - 1, 0)));
+    const auto from = wav.frames - static_cast<std::int64_t>(heard.size());
+    for (std::size_t i = 0; i < heard.size(); ++i)
+        QCOMPARE(heard[i], float(WavWriter::sampleValue(wav, from + std::int64_t(i), 0)));
 }
 
 void TestPlaybackFaults::trayOpenedInMidPlayStopsWithAnError()
