@@ -40,8 +40,8 @@ void TestProbe::reportsAPlayAndARefusal()
     zyr::test::WavOptions o;
     o.sampleRate = 22050;
     o.channels = 1;
-    o.frames = 22050 * 2 + 11;
-    const QString wav = dir.filePath(QStringLiteral("two.wav"));
+    o.frames = 22050 * 60 + 11;
+    const QString wav = dir.filePath(QStringLiteral("minute.wav"));
     QVERIFY(zyr::test::WavWriter::write(wav, o));
 
     int code = -1;
@@ -50,10 +50,11 @@ void TestProbe::reportsAPlayAndARefusal()
     QCOMPARE(r.value(QStringLiteral("device")).toString(), QStringLiteral("WaveAudio"));
     QCOMPARE(r.value(QStringLiteral("path")).toString(), wav);
     QCOMPARE(r.value(QStringLiteral("error")).toInt(), 0);
-    QCOMPARE(r.value(QStringLiteral("length_ms")).toInt(), 2000);
-    QCOMPARE(r.value(QStringLiteral("position_ms")).toInt(), 2000);
+    QCOMPARE(r.value(QStringLiteral("length_ms")).toInt(), 60000);
+    QCOMPARE(r.value(QStringLiteral("position_ms")).toInt(), 60000);
     QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{1});
-    QVERIFY(r.value(QStringLiteral("wall_s")).toDouble() < 1.9); // faster than real time
+    // Faster than real time: half of the minute is a bound no loaded machine comes near.
+    QVERIFY(r.value(QStringLiteral("wall_s")).toDouble() < 30);
     QVERIFY(r.value(QStringLiteral("cpu_s")).toDouble() > 0);
 
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
