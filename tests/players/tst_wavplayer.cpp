@@ -60,6 +60,8 @@ private:
     void answerDialogWith(const QString &path);
     QString wav(const QString &name, int rate, int channels, std::int64_t frames);
     void openFile() { m_wav->menuItem(QStringLiteral("mnuOpen"))->trigger(); }
+    // Opens the dialog's answer through File, Open on a fake device of `lengthMs`; returns it.
+    test::FakeDevice *openOnFakeDevice(std::int64_t lengthMs);
     void click(const char *name)
     {
         QTest::mouseClick(m_wav->control(QString::fromLatin1(name)), Qt::LeftButton);
@@ -77,6 +79,7 @@ private:
     QStringList m_messages;
     QList<media::FileOpenDialog::Request> m_requests;
     std::optional<QString> m_answer;
+    test::FakeDevice *m_fake = nullptr;
 };
 
 void TestWavPlayer::initTestCase()
@@ -115,6 +118,19 @@ void TestWavPlayer::cleanup()
 void TestWavPlayer::answerDialogWith(const QString &path)
 {
     m_answer = path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}
+
+test::FakeDevice *TestWavPlayer::openOnFakeDevice(std::int64_t lengthMs)
+{
+    m_fake = nullptr;
+    mm().setDeviceContext({{}, [this, lengthMs](const QString &) {
+                               auto d = std::make_unique<test::FakeDevice>();
+                               d->length = lengthMs;
+                               m_fake = d.get();
+                               return std::unique_ptr<media::MediaDevice>(std::move(d));
+                           }});
+    openFile();
+    return m_fake;
 }
 
 QString TestWavPlayer::wav(const QString &name, int rate, int channels, std::int64_t frames)
@@ -247,14 +263,7 @@ void TestWavPlayer::barScalesALongSound()
     QCOMPARE(bar().maximum(), 32767);
 
     // Half way through, the thumb stands half way along the bar.
-    test::FakeDevice *fake = nullptr;
-    mm().setDeviceContext({{}, [&](const QString &) {
-                               auto d = std::make_unique<test::FakeDevice>();
-                               d->length = 40000;
-                               fake = d.get();
-                               return std::unique_ptr<media::MediaDevice>(std::move(d));
-                           }});
-    openFile();
+    test::FakeDevice *fake = openOnFakeDevice(40000);
     QVERIFY(fake);
     fake->position = 20000;
     emit mm().statusUpdate();
@@ -273,14 +282,7 @@ void TestWavPlayer::barScalesALongSound()
 void TestWavPlayer::draggingTheBarDoesNotSeek()
 {
     answerDialogWith(wav(QStringLiteral("drag.wav"), 8000, 1, 8000 * 4));
-    test::FakeDevice *fake = nullptr;
-    mm().setDeviceContext({{}, [&](const QString &) {
-                               auto d = std::make_unique<test::FakeDevice>();
-                               d->length = 4000;
-                               fake = d.get();
-                               return std::unique_ptr<media::MediaDevice>(std::move(d));
-                           }});
-    openFile();
+    test::FakeDevice *fake = openOnFakeDevice(4000);
     QVERIFY(fake);
     click("cmdPlay");
     fake->position = 1000;
