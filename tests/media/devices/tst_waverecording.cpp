@@ -215,6 +215,7 @@ void TestWaveRecording::pauseHoldsAndRecordResumes()
     const std::int64_t held = rig.counts->heldAt.load();
     QTRY_COMPARE_WITH_TIMEOUT(rig.counts->delivered.load(), held, kTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(rig.device->lengthMs(), rig.msOf(800 + held), kTimeoutMs);
+    // Nothing more comes while held: a wait a slow machine can only make longer.
     QTest::qWait(60);
     QCOMPARE(rig.counts->delivered.load(), held);
     QCOMPARE(rig.counts->heldAt.load(), held);

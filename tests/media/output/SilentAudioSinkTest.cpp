@@ -199,6 +199,7 @@ void SilentAudioSinkTest::waitForSpaceWaitsForAPeriodsWorth()
         QCOMPARE(sink.write(samples.data(), static_cast<std::size_t>(capacity - freeAtWait)),
                  static_cast<std::size_t>(capacity - freeAtWait));
         QVERIFY(sink.waitForSpace(kNeverReached));
+        // A lower bound: the room it waited for takes that long to play out.
         QVERIFY(Clock::now() - written >= kFormat.durationOf(period - freeAtWait));
         const std::size_t free = sink.write(samples.data(), static_cast<std::size_t>(capacity));
         QVERIFY2(free >= static_cast<std::size_t>(period),
