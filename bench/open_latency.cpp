@@ -17,6 +17,7 @@
 #include "media/output/AudioSinkFactory.h"
 #include "media/output/TestAudioSink.h"
 #include "media/VideoWindow.h"
+#include "support/ThreadCpuTime.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,7 +26,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 int main(int argc, char **argv)
@@ -69,20 +69,15 @@ int main(int argc, char **argv)
     control.put(MediaControl::kFileName, args[1]);
     std::vector<double> ms;
     std::vector<double> cpuMs;
-    const auto threadCpuMs = [] {
-        timespec ts{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-    };
     for (int i = 0; i < runs; ++i) {
         control.put(MediaControl::kCommand, QStringLiteral("Close"));
         QCoreApplication::processEvents();
         QElapsedTimer t;
-        const double cpuStart = threadCpuMs();
+        const double cpuStart = zyr::test::threadCpuMs();
         t.start();
         control.put(MediaControl::kCommand, QStringLiteral("Open"));
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
-        cpuMs.push_back(threadCpuMs() - cpuStart);
+        cpuMs.push_back(zyr::test::threadCpuMs() - cpuStart);
         if (control.error() > 0) {
             std::fprintf(stderr, "open failed: %s\n", qPrintable(control.errorMessage()));
             return 1;

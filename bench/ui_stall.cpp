@@ -17,6 +17,7 @@
 #include "app/Navigation.h"
 #include "app/WindowRegistry.h"
 #include "media/MediaControl.h"
+#include "support/ThreadCpuTime.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,7 +27,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <optional>
 
 namespace {
@@ -42,13 +42,6 @@ struct Gaps {
     int busyOver = 0;         // gaps in which the thread itself ran for more than kStallMs
 };
 
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-
 // Runs the UI thread's event loop for `seconds` with a 1 ms precise timer and notes the gaps.
 Gaps probe(double seconds)
 {
@@ -56,13 +49,13 @@ Gaps probe(double seconds)
     QElapsedTimer clock;
     clock.start();
     qint64 last = clock.nsecsElapsed();
-    double lastCpu = threadCpuMs();
+    double lastCpu = zyr::test::threadCpuMs();
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     tick.setInterval(kTickMs);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
-        const double cpu = threadCpuMs();
+        const double cpu = zyr::test::threadCpuMs();
         const double gap = std::max(0.0, double(now - last) / 1e6 - kTickMs);
         gaps.ms.push_back(gap);
         gaps.busy.push_back(cpu - lastCpu);

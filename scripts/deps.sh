@@ -24,6 +24,8 @@ packages=(
   xvfb xauth x11-utils imagemagick sox python3
   # the kit on Wayland: Qt's Wayland platform and a headless compositor for its test
   qt6-wayland weston
+  # keeping every core busy while the suite runs, to check that it holds on a loaded machine
+  stress-ng
   # desktop integration: validators for the desktop entry and the AppStream metadata, xdotool to
   # find the main menu when the installed entry is started on a virtual display
   desktop-file-utils appstream xdotool

@@ -19,7 +19,7 @@ namespace {
 
 // A second Prev within this time of the previous one goes to the previous track instead of
 // the start of the current one, so that Prev, Prev walks back through a disc.
-constexpr qint64 kPrevRepeatMs = 3000;
+constexpr std::chrono::milliseconds kPrevRepeat{3000};
 
 std::int32_t clampToInt32(std::int64_t v)
 {
@@ -340,11 +340,11 @@ MediaErrorCode MediaControl::seekToTrack(MediaCommand which)
             current = i;
     std::size_t target = current;
     if (which == MediaCommand::Prev) {
-        const bool repeated =
-            m_sinceLastPrev.isValid() && m_sinceLastPrev.elapsed() < kPrevRepeatMs;
+        const auto now = m_clock();
+        const bool repeated = m_lastPrev && now - *m_lastPrev < kPrevRepeat;
         if (repeated && current > 0)
             target = current - 1;
-        m_sinceLastPrev.start();
+        m_lastPrev = now;
     } else if (current + 1 < starts.size()) {
         target = current + 1;
     }

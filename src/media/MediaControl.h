@@ -16,18 +16,19 @@
 // MediaErrorCode otherwise) with a message. Only property access raises ComponentError, for an
 // unknown dispatch id or a value of the wrong type.
 
+#include "media/core/MonotonicClock.h"
 #include "media/devices/DeviceTypes.h"
 #include "media/DispatchValue.h"
 #include "media/MediaButton.h"
 #include "media/MediaCommand.h"
 #include "media/MediaErrorCode.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace zyr::media {
 
@@ -62,6 +63,8 @@ public:
 
     // Where devices opened from now on send their sound (tests hand in a test sink).
     void setDeviceContext(DeviceContext context) { m_context = std::move(context); }
+    // The clock Prev's repeat window is measured on (tests hand in one they step).
+    void setClock(MonotonicClock clock) { m_clock = std::move(clock); }
 
     // Carries out `command` as the Command property does; returns the new Error.
     MediaErrorCode execute(const QString &command);
@@ -147,7 +150,8 @@ private:
     bool m_pausedRecording = false; // Paused holds a recording, not a play
     QTimer m_statusTimer;
     int m_updateInterval = 0;
-    QElapsedTimer m_sinceLastPrev;
+    MonotonicClock m_clock = steadyClock();
+    std::optional<std::chrono::steady_clock::time_point> m_lastPrev;
     MediaButton m_keyButton = MediaButton::Prev;
 };
 

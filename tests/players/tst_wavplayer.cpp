@@ -60,6 +60,8 @@ private:
     void answerDialogWith(const QString &path);
     QString wav(const QString &name, int rate, int channels, std::int64_t frames);
     void openFile() { m_wav->menuItem(QStringLiteral("mnuOpen"))->trigger(); }
+    // Opens the dialog's answer through File, Open on a fake device of `lengthMs`; returns it.
+    test::FakeDevice *openOnFakeDevice(std::int64_t lengthMs);
     void click(const char *name)
     {
         QTest::mouseClick(m_wav->control(QString::fromLatin1(name)), Qt::LeftButton);
@@ -77,6 +79,7 @@ private:
     QStringList m_messages;
     QList<media::FileOpenDialog::Request> m_requests;
     std::optional<QString> m_answer;
+    test::FakeDevice *m_fake = nullptr;
 };
 
 void TestWavPlayer::initTestCase()
@@ -115,6 +118,19 @@ void TestWavPlayer::cleanup()
 void TestWavPlayer::answerDialogWith(const QString &path)
 {
     m_answer = path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}
+
+test::FakeDevice *TestWavPlayer::openOnFakeDevice(std::int64_t lengthMs)
+{
+    m_fake = nullptr;
+    mm().setDeviceContext({{}, [this, lengthMs](const QString &) {
+                               auto d = std::make_unique<test::FakeDevice>();
+                               d->length = lengthMs;
+                               m_fake = d.get();
+                               return std::unique_ptr<media::MediaDevice>(std::move(d));
+                           }});
+    openFile();
+    return m_fake;
 }
 
 QString TestWavPlayer::wav(const QString &name, int rate, int channels, std::int64_t frames)
@@ -225,16 +241,16 @@ void TestWavPlayer::playsToTheEndAndRewinds()
 void TestWavPlayer::stopInMidSoundSendsNothingOnDone()
 {
     mm().setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
-    answerDialogWith(wav(QStringLiteral("long.wav"), 8000, 1, 8000 * 5));
+    answerDialogWith(wav(QStringLiteral("long.wav"), 8000, 1, 8000 * 30));
     openFile();
     QSignalSpy done(&mm(), &MediaControl::done);
     click("cmdPlay");
-    QTest::qWait(300);
+    QTRY_VERIFY(mm().position() > 100);
     click("cmdStop");
     const std::int32_t stoppedAt = mm().position();
     QTRY_COMPARE(done.size(), 1);
     QCOMPARE(done.front().front().toInt(), MediaControl::kNotifyAborted);
-    QVERIFY2(stoppedAt > 100 && stoppedAt < 5000, qPrintable(QString::number(stoppedAt)));
+    QVERIFY2(stoppedAt > 100 && stoppedAt < 30000, qPrintable(QString::number(stoppedAt)));
     QCOMPARE(mm().position(), stoppedAt); // no Prev was sent
 }
 
@@ -247,14 +263,7 @@ void TestWavPlayer::barScalesALongSound()
     QCOMPARE(bar().maximum(), 32767);
 
     // Half way through, the thumb stands half way along the bar.
-    test::FakeDevice *fake = nullptr;
-    mm().setDeviceContext({{}, [&](const QString &) {
-                               auto d = std::make_unique<test::FakeDevice>();
-                               d->length = 40000;
-                               fake = d.get();
-                               return std::unique_ptr<media::MediaDevice>(std::move(d));
-                           }});
-    openFile();
+    test::FakeDevice *fake = openOnFakeDevice(40000);
     QVERIFY(fake);
     fake->position = 20000;
     emit mm().statusUpdate();
@@ -272,33 +281,32 @@ void TestWavPlayer::barScalesALongSound()
 
 void TestWavPlayer::draggingTheBarDoesNotSeek()
 {
-    mm().setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
     answerDialogWith(wav(QStringLiteral("drag.wav"), 8000, 1, 8000 * 4));
-    openFile();
+    test::FakeDevice *fake = openOnFakeDevice(4000);
+    QVERIFY(fake);
     click("cmdPlay");
-    QTest::qWait(100);
+    fake->position = 1000;
+    fake->calls.clear();
     bar().setValue(3500); // the user drags the thumb
-    QTest::qWait(30);
-    QVERIFY(mm().position() < 1500);
+    QCOMPARE(fake->calls, QStringList());
+    QCOMPARE(mm().position(), 1000);
     // The next status update (every 250 ms) puts the thumb back at the playing position.
-    QTRY_VERIFY(bar().value() < 1500);
-    QVERIFY(bar().value() > 0);
+    QTRY_COMPARE(bar().value(), 1000);
 }
 
 void TestWavPlayer::exitWhilePlayingKeepsPlaying()
 {
     mm().setDeviceContext({[] { return std::make_unique<media::SilentAudioSink>(); }, {}});
-    answerDialogWith(wav(QStringLiteral("going.wav"), 8000, 1, 8000 * 3));
+    answerDialogWith(wav(QStringLiteral("going.wav"), 8000, 1, 8000 * 30));
     openFile();
     click("cmdPlay");
     m_wav->menuItem(QStringLiteral("mnuExit"))->trigger();
     DesignedWindow &main = m_registry->get(WindowClass::MainMenu);
     QVERIFY(main.isVisible());
     QVERIFY(!m_wav->isVisible());
-    QTest::qWait(600);
+    QTRY_VERIFY(bar().value() >= 250); // followed while hidden
     QCOMPARE(mm().mode(), media::ControlMode::Playing);
     const int thumb = bar().value();
-    QVERIFY2(thumb >= 250, qPrintable(QString::number(thumb))); // followed while hidden
     main.menuItem(QStringLiteral("mnuWav"))->trigger();
     QVERIFY(m_wav->isVisible());
     QCOMPARE(m_wav->windowTitle(), kCaption);

@@ -45,8 +45,8 @@ void TestProbe::reportsAPlayAndARefusal()
     zyr::test::WavOptions o;
     o.sampleRate = 22050;
     o.channels = 1;
-    o.frames = 22050 * 2 + 11;
-    const QString wav = dir.filePath(QStringLiteral("two.wav"));
+    o.frames = 22050 * 60 + 11;
+    const QString wav = dir.filePath(QStringLiteral("minute.wav"));
     QVERIFY(zyr::test::WavWriter::write(wav, o));
 
     int code = -1;
@@ -55,10 +55,11 @@ void TestProbe::reportsAPlayAndARefusal()
     QCOMPARE(r.value(QStringLiteral("device")).toString(), QStringLiteral("WaveAudio"));
     QCOMPARE(r.value(QStringLiteral("path")).toString(), wav);
     QCOMPARE(r.value(QStringLiteral("error")).toInt(), 0);
-    QCOMPARE(r.value(QStringLiteral("length_ms")).toInt(), 2000);
-    QCOMPARE(r.value(QStringLiteral("position_ms")).toInt(), 2000);
+    QCOMPARE(r.value(QStringLiteral("length_ms")).toInt(), 60000);
+    QCOMPARE(r.value(QStringLiteral("position_ms")).toInt(), 60000);
     QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{1});
-    QVERIFY(r.value(QStringLiteral("wall_s")).toDouble() < 1.9); // faster than real time
+    // Faster than real time: half of the minute is a bound no loaded machine comes near.
+    QVERIFY(r.value(QStringLiteral("wall_s")).toDouble() < 30);
     QVERIFY(r.value(QStringLiteral("cpu_s")).toDouble() > 0);
 
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
@@ -101,7 +102,8 @@ void TestProbe::endsOnTerminate()
     QTest::qWait(700);
     QCOMPARE(p.state(), QProcess::Running);
     p.terminate();
-    QVERIFY2(p.waitForFinished(3000), "the process went on after SIGTERM");
+    // Ended by the signal, not by the minute of sound running out.
+    QVERIFY2(p.waitForFinished(30000), "the process went on after SIGTERM");
     QCOMPARE(p.exitStatus(), QProcess::CrashExit); // ended by the signal
 }
 

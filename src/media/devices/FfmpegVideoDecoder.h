@@ -48,8 +48,9 @@ public:
     ~FfmpegVideoDecoder();
 
     // Opens `path`, picks its best video stream (FFmpeg's choice, skipping cover art) and
-    // decodes the first picture, which next() returns first. Decoding runs on as many threads
-    // as the codec supports (frame and slice threading, one per core).
+    // decodes the first picture, which next() returns first. Pictures up to full HD are decoded
+    // by the thread that asks for them, alone; larger ones by FFmpeg's threads, one per core, of
+    // whichever kinds (frame, slice) the codec supports.
     // Errors, all with a message that names the file:
     //   FileNotFound      empty name, no such path, a directory;
     //   FileUnreadable    the file cannot be opened or read;

@@ -26,6 +26,7 @@ Result<void> TestAudioCapture::open(AudioFormat format)
     m_open = true;
     m_paused = true;
     m_dueBeforeRun = 0.0;
+    publishHeldAt();
     return {};
 }
 
@@ -42,6 +43,7 @@ void TestAudioCapture::setPaused(bool paused)
             m_runStart = std::chrono::steady_clock::now();
         }
         m_paused = paused;
+        publishHeldAt();
     }
     m_changed.notify_all();
 }
@@ -61,6 +63,12 @@ std::int64_t TestAudioCapture::readyFrames() const
     return std::max<std::int64_t>(0, ready);
 }
 
+void TestAudioCapture::publishHeldAt() const
+{
+    if (m_options.counts)
+        m_options.counts->heldAt.store(m_paused ? m_delivered + readyFrames() : -1);
+}
+
 std::size_t TestAudioCapture::read(float *dst, std::size_t maxFrames)
 {
     const std::lock_guard lock(m_mutex);
@@ -70,8 +78,8 @@ std::size_t TestAudioCapture::read(float *dst, std::size_t maxFrames)
         for (int c = 0; c < m_format.channels; ++c)
             *dst++ = sample(m_delivered + static_cast<std::int64_t>(i), c);
     m_delivered += static_cast<std::int64_t>(count);
-    if (m_options.delivered)
-        m_options.delivered->store(m_delivered);
+    if (m_options.counts)
+        m_options.counts->delivered.store(m_delivered);
     return count;
 }
 

@@ -17,6 +17,15 @@ namespace zyr::media {
 
 class TestAudioCapture final : public AudioCapture {
 public:
+    // What the input has delivered, for the test to watch from any thread.
+    struct Counts {
+        // Every frame read() delivered.
+        std::atomic<std::int64_t> delivered{0};
+        // While held, the count `delivered` comes to once what was due before the hold has
+        // been read; -1 while running.
+        std::atomic<std::int64_t> heldAt{-1};
+    };
+
     struct Options {
         // Most frames ever delivered; below 0, no limit.
         std::int64_t limitFrames = -1;
@@ -24,8 +33,8 @@ public:
         double speed = 1.0;
         // Makes open() fail with DeviceUnavailable, as an input that refuses to start.
         bool failToOpen = false;
-        // Counts every frame delivered by read(), shared with the test (optional).
-        std::shared_ptr<std::atomic<std::int64_t>> delivered;
+        // Shared with the test (optional).
+        std::shared_ptr<Counts> counts;
     };
 
     explicit TestAudioCapture(Options options);
@@ -49,6 +58,8 @@ public:
 private:
     // Frames ready to read now. Needs m_mutex.
     std::int64_t readyFrames() const;
+    // Publishes heldAt for the current state. Needs m_mutex.
+    void publishHeldAt() const;
 
     const Options m_options;
     mutable std::mutex m_mutex;

@@ -49,8 +49,10 @@ public:
     // the buffer and returns how many; 0 when full or not open. Owner thread; never blocks.
     virtual std::size_t write(const float *frames, std::size_t frameCount) = 0;
 
-    // Blocks until at least one frame of space is free or `timeout` passes, and returns whether
-    // space is free; returns false at once when not open. Owner thread; blocks.
+    // Blocks until there is room to write or `timeout` passes, and returns whether any frame of
+    // space is free; returns false at once when not open. How much room ends the wait is the
+    // sink's to say: at least one frame, at most a period's worth or the whole buffer if that is
+    // smaller, so that the worker refills in chunks. Owner thread; blocks.
     virtual bool waitForSpace(std::chrono::milliseconds timeout) = 0;
 
     // Stops (true) or resumes (false) playback, keeping everything buffered; framesPlayed()

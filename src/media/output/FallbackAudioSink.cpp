@@ -7,8 +7,8 @@
 namespace zyr::media {
 
 FallbackAudioSink::FallbackAudioSink(std::vector<AudioSinkFactory> candidates,
-                                     std::chrono::milliseconds retryInterval)
-    : m_candidates(std::move(candidates)), m_retryInterval(retryInterval)
+                                     std::chrono::milliseconds retryInterval, MonotonicClock clock)
+    : m_candidates(std::move(candidates)), m_retryInterval(retryInterval), m_clock(std::move(clock))
 {
 }
 
@@ -42,7 +42,7 @@ Result<AudioFormat> FallbackAudioSink::open(AudioFormat requested)
             m_format = opened.value();
             m_paused = false;
             m_playedBefore = 0;
-            m_lastRetry = std::chrono::steady_clock::now();
+            m_lastRetry = m_clock();
             return opened;
         }
         failures << opened.error().message;
@@ -73,7 +73,7 @@ void FallbackAudioSink::retryBetterOutput()
     const bool lost = m_active->lost();
     if (!lost && m_activeIndex == 0)
         return;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = m_clock();
     if (now - m_lastRetry < m_retryInterval)
         return;
     m_lastRetry = now;

@@ -6,6 +6,7 @@
 // format; the first that opens takes over, so sound comes back when a device returns, while the
 // clock carries on without a jump (what the lost output still held is dropped).
 
+#include "media/core/MonotonicClock.h"
 #include "media/output/AudioSink.h"
 #include "media/output/AudioSinkFactory.h"
 
@@ -22,8 +23,10 @@ public:
     // device costs nothing noticeable, often enough that sound returns soon after the device.
     static constexpr std::chrono::milliseconds kRetryInterval{1000};
 
+    // The retry interval is measured on `clock`.
     explicit FallbackAudioSink(std::vector<AudioSinkFactory> candidates,
-                               std::chrono::milliseconds retryInterval = kRetryInterval);
+                               std::chrono::milliseconds retryInterval = kRetryInterval,
+                               MonotonicClock clock = steadyClock());
     ~FallbackAudioSink() override;
 
     // Returns the first candidate's success. When every candidate fails, returns the last
@@ -50,6 +53,7 @@ private:
 
     const std::vector<AudioSinkFactory> m_candidates;
     const std::chrono::milliseconds m_retryInterval;
+    const MonotonicClock m_clock;
     // Owner thread: the format opened and when a better output was last looked for.
     AudioFormat m_format;
     std::chrono::steady_clock::time_point m_lastRetry;

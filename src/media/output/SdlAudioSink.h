@@ -10,9 +10,10 @@
 //
 // flush() holds the callback off with SDL's device lock while it empties the ring from the
 // producer side and zeroes the count; pausing uses SDL's own pause, which also keeps the
-// callback from running. waitForSpace() polls a few times per period instead of being woken by
-// the callback, since a wake-up would put a lock or a system call on the audio thread; the
-// ring is many periods deep, so a late wake-up never starves the device.
+// callback from running. waitForSpace() returns once any frame is free, which in practice is the
+// period the callback has just taken; it polls once per period instead of being woken by the
+// callback, since a wake-up would put a lock or a system call on the audio thread, and the ring
+// is many periods deep, so a late wake-up never starves the device.
 
 #include "media/output/AudioSink.h"
 #include "media/output/RingBuffer.h"

@@ -14,9 +14,11 @@ Result<SdlAudioSubsystem> SdlAudioSubsystem::acquire()
     // program's own handling of signals stays in place.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        return makeError(ErrorKind::DeviceUnavailable,
-                         QStringLiteral("No audio driver could be started: %1")
-                             .arg(QString::fromUtf8(SDL_GetError())));
+        MediaError error = makeError(ErrorKind::DeviceUnavailable,
+                                     QStringLiteral("No audio driver could be started: %1")
+                                         .arg(QString::fromUtf8(SDL_GetError())));
+        SDL_TLSCleanup();
+        return error;
     }
     SdlAudioSubsystem subsystem;
     subsystem.m_held = true;
@@ -56,6 +58,7 @@ void SdlAudioSubsystem::drop()
     m_held = false;
     const auto guard = lock();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    SDL_TLSCleanup();
 }
 
 } // namespace zyr::media

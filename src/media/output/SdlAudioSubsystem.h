@@ -4,6 +4,11 @@
 // and the subsystem lives exactly as long as some sink needs it. SDL2 does not guard its
 // init/quit and device open/close against concurrent callers, so all of those go through
 // lock(), shared with SdlAudioDevice.
+//
+// SDL keeps an error message per thread and frees it by itself only on threads it created; the
+// devices call SDL from workers of their own, which end with the device. So a failed acquire
+// and every release free the calling thread's message (SDL makes it again if that thread calls
+// SDL later), and no worker leaves it behind.
 
 #include "media/core/Result.h"
 

@@ -55,20 +55,21 @@ bool SilentAudioSink::waitForSpace(std::chrono::milliseconds timeout)
         if (!m_open) {
             return false;
         }
-        if (m_queued < m_capacity) {
+        const std::int64_t wanted =
+            std::clamp<std::int64_t>(m_format.framesIn(kWakePeriod), 1, m_capacity);
+        const std::int64_t free = m_capacity - m_queued;
+        if (free >= wanted) {
             return true;
         }
         if (now >= deadline) {
-            return false;
+            return free > 0;
         }
         auto wake = deadline;
         if (!m_paused) {
-            // The buffer is full, so consumption is continuous from the anchor until `wanted`
-            // more frames have gone.
-            const std::int64_t wanted =
-                std::clamp<std::int64_t>(m_format.framesIn(kWakePeriod), 1, m_capacity);
+            // Consumption runs on from the anchor without a break until the queue empties, and
+            // the queue cannot empty before `wanted` frames are free.
             wake = std::min(wake, m_anchor + std::chrono::duration_cast<Clock::duration>(
-                                                 m_format.durationOf(m_credited + wanted)));
+                                                 m_format.durationOf(m_credited + wanted - free)));
         }
         m_changed.wait_until(lock, wake);
     }

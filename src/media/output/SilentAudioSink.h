@@ -28,8 +28,9 @@ public:
     // Never fails for a valid format, which it returns unchanged; UnsupportedFormat otherwise.
     Result<AudioFormat> open(AudioFormat requested) override;
     std::size_t write(const float *frames, std::size_t frameCount) override;
-    // Waits until a period's worth (kWakePeriod) is free, or less if the buffer is smaller, so
-    // the worker refills in chunks as it would for a sound card.
+    // Waits until a period's worth (kWakePeriod) is free, or the whole buffer if that is
+    // smaller, so the worker refills in chunks as it would for a sound card. At the timeout
+    // (while paused, say) it returns whether any frame is free.
     bool waitForSpace(std::chrono::milliseconds timeout) override;
     void setPaused(bool paused) override;
     void flush() override;

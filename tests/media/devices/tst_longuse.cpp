@@ -161,9 +161,11 @@ void TestLongUse::cyclesLeaveNothingBehind()
     qInfo("%s: %d cycles, live heap %lld -> %lld bytes (%+lld), threads %d, descriptors %d",
           qPrintable(type), n, static_cast<long long>(heap), static_cast<long long>(heap + grown),
           static_cast<long long>(grown), threads, files);
-    // Worker threads are joined when their device closes; nothing stays open.
-    QTRY_COMPARE(entriesIn("/proc/self/task"), threads);
-    QCOMPARE(entriesIn("/proc/self/fd"), files);
+    // Worker threads are joined when their device closes; nothing stays open. Leaks would grow
+    // with the cycles; a thread or descriptor still busy at the first count (on a loaded machine,
+    // one the warm-up started) may be gone by now.
+    QTRY_VERIFY(entriesIn("/proc/self/task") <= threads);
+    QVERIFY(entriesIn("/proc/self/fd") <= files);
     QVERIFY2(
         grown <= kGrowthSlackBytes + kGrowthPerCycleBytes * n,
         qPrintable(QStringLiteral("the heap grew by %1 bytes over %2 cycles").arg(grown).arg(n)));

@@ -33,7 +33,7 @@ using Clock = std::chrono::steady_clock;
 const AudioFormat kRequested{48000, 2};
 // Generous bound for SDL's audio thread to get going or to consume a few periods, on a loaded
 // machine under sanitizers; the checks poll and normally finish far sooner.
-constexpr int kSettleMs = 2000;
+constexpr int kSettleMs = 10000;
 // Long enough for several dummy-driver periods (about 21 ms each here) to pass.
 constexpr auto kSeveralPeriods = 80ms;
 
@@ -93,6 +93,7 @@ private slots:
     void secondSinkLeavesFirstPlaying();
     void closeIsCleanAndReopenWorks();
     void failsWhenNoDriverStarts();
+    void workersLeaveNothingOfSdlBehind();
     void deliversExactSamplesToTheDevice();
 };
 
@@ -232,9 +233,7 @@ void SdlAudioSinkTest::waitForSpaceReturnsOnceCallbackFreesRoom()
     QVERIFY(Clock::now() - started >= 30ms);
 
     sink.setPaused(false);
-    started = Clock::now();
     QVERIFY(sink.waitForSpace(std::chrono::milliseconds(kSettleMs)));
-    QVERIFY(Clock::now() - started < std::chrono::milliseconds(kSettleMs));
     QVERIFY(sink.write(samples.data(), total) > 0);
 }
 
@@ -311,6 +310,26 @@ void SdlAudioSinkTest::failsWhenNoDriverStarts()
     const auto opened = sink.open(kRequested);
     QVERIFY(!opened.ok());
     QCOMPARE(opened.error().kind, ErrorKind::DeviceUnavailable);
+    QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+}
+
+void SdlAudioSinkTest::workersLeaveNothingOfSdlBehind()
+{
+    // As a device's worker does: open the output, play, close, end; and a start that fails.
+    // SDL keeps an error message for each thread that calls it; LeakSanitizer, when this
+    // program ends, reports any an ended worker left behind.
+    bool played = false;
+    std::thread([&] {
+        SdlAudioSink sink;
+        played = sink.open(kRequested).ok() && sink.write(tone(kRequested, 480).data(), 480) > 0;
+    }).join();
+    QVERIFY(played);
+    bool refused = false;
+    {
+        const ScopedEnv driver("SDL_AUDIODRIVER", "zyr-no-such-driver");
+        std::thread([&] { refused = !SdlAudioSink().open(kRequested).ok(); }).join();
+    }
+    QVERIFY(refused);
     QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 

@@ -1,7 +1,7 @@
 // The output used when there is no sound card: it must keep real time, since positions, status
 // and end of play are read off it. Each timing check brackets the moments the sink could have
 // seen between two clock reads, so a slow or loaded machine widens the window instead of
-// failing it.
+// failing it; no check bounds how long a call or a sleep may take.
 
 #include "AudioFormatPrinting.h"
 
@@ -9,6 +9,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -28,8 +29,8 @@ const AudioFormat kFormat{48000, 2};
 constexpr auto kPlayFor = 200ms;
 // Slack for the granularity of the counts: one frame of rounding either side.
 constexpr std::int64_t kFrameSlack = 1;
-// Bound on how long a wait that should end at once may take on a loaded machine.
-constexpr auto kPromptly = 150ms;
+// A timeout no wait comes near unless it is never woken.
+constexpr auto kNeverReached = 30s;
 
 std::vector<float> silence(std::int64_t frames)
 {
@@ -53,7 +54,7 @@ private slots:
     void idleTimeIsNotBanked();
     void pauseStopsConsumption();
     void flushDropsQueuedFrames();
-    void waitForSpaceWakesWhenRoomFrees();
+    void waitForSpaceWaitsForAPeriodsWorth();
     void waitForSpaceWhilePausedTimesOutOrWakesOnResume();
     void closedSinkIsInert();
 };
@@ -87,7 +88,8 @@ void SilentAudioSinkTest::consumesInRealTime()
     const std::int64_t queued = sink.framesQueued();
     const auto afterRead = Clock::now();
 
-    QVERIFY2(played >= framesBetween(afterWrite, beforeRead) - kFrameSlack,
+    // A sleep that overran the buffer's duration finds it played out.
+    QVERIFY2(played >= std::min(capacity, framesBetween(afterWrite, beforeRead) - kFrameSlack),
              qPrintable(QStringLiteral("played %1").arg(played)));
     QVERIFY2(played <= framesBetween(beforeWrite, afterRead) + kFrameSlack,
              qPrintable(QStringLiteral("played %1").arg(played)));
@@ -111,7 +113,6 @@ void SilentAudioSinkTest::endsWhenQueueDrains()
     const auto drained = Clock::now();
     QCOMPARE(sink.framesPlayed(), frames);
     QVERIFY(drained - beforeWrite >= 50ms);
-    QVERIFY(drained - beforeWrite < 50ms + kPromptly);
 }
 
 void SilentAudioSinkTest::idleTimeIsNotBanked()
@@ -159,7 +160,8 @@ void SilentAudioSinkTest::pauseStopsConsumption()
     const auto beforeRead = Clock::now();
     const std::int64_t resumed = sink.framesPlayed() - atPause;
     const auto afterRead = Clock::now();
-    QVERIFY(resumed >= framesBetween(afterResume, beforeRead) - kFrameSlack);
+    QVERIFY(resumed >=
+            std::min(capacity - atPause, framesBetween(afterResume, beforeRead) - kFrameSlack));
     QVERIFY(resumed <= framesBetween(beforeResume, afterRead) + kFrameSlack);
 }
 
@@ -182,24 +184,29 @@ void SilentAudioSinkTest::flushDropsQueuedFrames()
              static_cast<std::size_t>(capacity));
 }
 
-void SilentAudioSinkTest::waitForSpaceWakesWhenRoomFrees()
+void SilentAudioSinkTest::waitForSpaceWaitsForAPeriodsWorth()
 {
     SilentAudioSink sink;
     QVERIFY(sink.open(kFormat).ok());
     const std::int64_t capacity = kFormat.framesIn(kSinkBufferDuration);
+    const std::int64_t period = kFormat.framesIn(SilentAudioSink::kWakePeriod);
     const auto samples = silence(capacity);
-    QCOMPARE(sink.write(samples.data(), static_cast<std::size_t>(capacity)),
-             static_cast<std::size_t>(capacity));
-    QCOMPARE(sink.write(samples.data(), 1), 0u);
-
-    const auto started = Clock::now();
-    QVERIFY(sink.waitForSpace(2s));
-    const auto waited = Clock::now() - started;
-    // It sleeps until a period's worth has played, not until the timeout or the buffer's end.
-    QVERIFY(waited >= SilentAudioSink::kWakePeriod - 1ms);
-    QVERIFY(waited < SilentAudioSink::kWakePeriod + kPromptly);
-    QVERIFY(sink.write(samples.data(), static_cast<std::size_t>(capacity)) >=
-            static_cast<std::size_t>(kFormat.framesIn(SilentAudioSink::kWakePeriod)));
+    // A full buffer, and buffers with a little room already free: the wait lasts until a
+    // period's worth is free in each case, however soon after it the worker writes.
+    for (const std::int64_t freeAtWait : {std::int64_t{0}, std::int64_t{1}, period - 1}) {
+        sink.flush();
+        const auto written = Clock::now();
+        QCOMPARE(sink.write(samples.data(), static_cast<std::size_t>(capacity - freeAtWait)),
+                 static_cast<std::size_t>(capacity - freeAtWait));
+        QVERIFY(sink.waitForSpace(kNeverReached));
+        // A lower bound: the room it waited for takes that long to play out.
+        QVERIFY(Clock::now() - written >= kFormat.durationOf(period - freeAtWait));
+        const std::size_t free = sink.write(samples.data(), static_cast<std::size_t>(capacity));
+        QVERIFY2(free >= static_cast<std::size_t>(period),
+                 qPrintable(QStringLiteral("%1 frames free after waiting with %2 free")
+                                .arg(free)
+                                .arg(freeAtWait)));
+    }
 }
 
 void SilentAudioSinkTest::waitForSpaceWhilePausedTimesOutOrWakesOnResume()
@@ -221,11 +228,10 @@ void SilentAudioSinkTest::waitForSpaceWhilePausedTimesOutOrWakesOnResume()
         sink.setPaused(false);
     });
     started = Clock::now();
-    const bool woke = sink.waitForSpace(5s);
-    const auto waited = Clock::now() - started;
+    QVERIFY(sink.waitForSpace(kNeverReached));
+    // Woken by the resume: a waiter left asleep would have slept until its timeout.
+    QVERIFY(Clock::now() - started < kNeverReached);
     ui.join();
-    QVERIFY(woke);
-    QVERIFY(waited < 30ms + SilentAudioSink::kWakePeriod + kPromptly);
 }
 
 void SilentAudioSinkTest::closedSinkIsInert()
@@ -241,9 +247,10 @@ void SilentAudioSinkTest::closedSinkIsInert()
     QCOMPARE(sink.framesPlayed(), 0);
     QCOMPARE(sink.framesQueued(), 0);
     QCOMPARE(sink.write(samples.data(), 10), 0u);
+    // Refused without waiting the timeout out.
     const auto started = Clock::now();
-    QVERIFY(!sink.waitForSpace(2s));
-    QVERIFY(Clock::now() - started < kPromptly);
+    QVERIFY(!sink.waitForSpace(kNeverReached));
+    QVERIFY(Clock::now() - started < kNeverReached);
     sink.close();
 }
 
