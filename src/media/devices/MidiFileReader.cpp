@@ -99,13 +99,18 @@ struct TempoSegment {
     std::int64_t unitsPerTick = 0;
 };
 
+// Whether a parse keeps the events and SysEx bytes or only checks them and finds the length.
+enum class Keep { Events, LengthOnly };
+
 // Everything the tracks add to, kept across tracks.
 struct Collected {
+    Keep keep = Keep::Events;
     std::vector<MidiEvent> events;      // timeUs holds the tick until the times are computed
     std::vector<std::size_t> trackEnds; // one past each track's last event in `events`
     std::vector<std::uint8_t> sysexData;
     std::vector<TempoChange> tempoChanges;
     std::size_t eventCount = 0; // events of any kind
+    std::size_t sysexBytes = 0; // what sysexData holds, or would hold
     std::int64_t lastTick = 0;  // latest tick of any event in any track
 };
 
@@ -181,19 +186,23 @@ Result<void> parseTrack(const std::uint8_t *data, std::size_t begin, std::size_t
                 return fail(eventStart, QStringLiteral("the track ends inside a channel message "
                                                        "(truncated)"));
             }
-            MidiEvent event;
-            event.timeUs = tick;
-            event.status = status;
-            event.data1 = data[pos];
-            event.data2 = dataBytes == 2 ? data[pos + 1] : 0;
-            event.track = track;
-            if (event.data1 >= 0x80 || event.data2 >= 0x80) {
+            const std::uint8_t data1 = data[pos];
+            const std::uint8_t data2 = dataBytes == 2 ? data[pos + 1] : 0;
+            if ((data1 | data2) >= 0x80) {
                 return fail(eventStart, QStringLiteral("a status byte inside channel message %1, "
                                                        "where a data byte is due")
                                             .arg(hexByte(status)));
             }
             pos += dataBytes;
-            out.events.push_back(event);
+            if (out.keep == Keep::Events) {
+                MidiEvent event;
+                event.timeUs = tick;
+                event.status = status;
+                event.data1 = data1;
+                event.data2 = data2;
+                event.track = track;
+                out.events.push_back(event);
+            }
             continue;
         }
 
@@ -204,9 +213,14 @@ Result<void> parseTrack(const std::uint8_t *data, std::size_t begin, std::size_t
                 return checked.error();
             }
             const std::size_t prefix = status == 0xF0 ? 1 : 0;
-            if (out.sysexData.size() + prefix + length > MidiFileReader::kMaxSysexBytes) {
+            if (out.sysexBytes + prefix + length > MidiFileReader::kMaxSysexBytes) {
                 return damaged(QStringLiteral("it holds more than %1 bytes of SysEx messages")
                                    .arg(MidiFileReader::kMaxSysexBytes));
+            }
+            out.sysexBytes += prefix + length;
+            if (out.keep == Keep::LengthOnly) {
+                pos += length;
+                continue;
             }
             MidiEvent event;
             event.timeUs = tick;
@@ -409,7 +423,7 @@ struct TrackChunk {
     std::size_t end = 0;
 };
 
-Result<MidiSequence> parse(QByteArrayView bytes)
+Result<MidiSequence> parse(QByteArrayView bytes, Keep keep)
 {
     const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.data());
     const std::size_t size = std::size_t(bytes.size());
@@ -508,9 +522,12 @@ Result<MidiSequence> parse(QByteArrayView bytes)
     }
 
     Collected collected;
-    // About three bytes per event is typical of channel messages with running status.
-    collected.events.reserve(std::min(trackBytes / 3 + 1, kMaxReservedEvents));
-    collected.trackEnds.reserve(chunks.size());
+    collected.keep = keep;
+    if (keep == Keep::Events) {
+        // About three bytes per event is typical of channel messages with running status.
+        collected.events.reserve(std::min(trackBytes / 3 + 1, kMaxReservedEvents));
+        collected.trackEnds.reserve(chunks.size());
+    }
     for (std::size_t i = 0; i < chunks.size(); ++i) {
         auto parsed = parseTrack(data, chunks[i].begin, chunks[i].end, std::uint16_t(i), collected);
         if (!parsed) {
@@ -536,19 +553,21 @@ Result<MidiSequence> parse(QByteArrayView bytes)
         return tooLong();
     }
 
+    MidiSequence sequence;
+    sequence.format = format;
+    sequence.trackCount = trackCount;
+    sequence.lengthUs = lengthUnits / timebase.value().unitsPerUs;
+    if (keep == Keep::LengthOnly) {
+        return sequence;
+    }
     std::size_t trackBegin = 0;
     for (std::size_t trackEnd : collected.trackEnds) {
         applyTempoMap(collected.events, trackBegin, trackEnd, map, timebase.value().unitsPerUs);
         trackBegin = trackEnd;
     }
     mergeTracks(collected.events, collected.trackEnds);
-
-    MidiSequence sequence;
-    sequence.format = format;
-    sequence.trackCount = trackCount;
     sequence.events = std::move(collected.events);
     sequence.sysexData = std::move(collected.sysexData);
-    sequence.lengthUs = lengthUnits / timebase.value().unitsPerUs;
     return sequence;
 }
 
@@ -556,14 +575,27 @@ Result<MidiSequence> parse(QByteArrayView bytes)
 
 Result<MidiSequence> MidiFileReader::read(QByteArrayView bytes)
 {
-    auto parsed = parse(bytes);
+    auto parsed = parse(bytes, Keep::Events);
     if (!parsed) {
         return withSubject(parsed.error(), QStringLiteral("The MIDI data"));
     }
     return parsed;
 }
 
-Result<MidiSequence> MidiFileReader::readFile(const QString &path)
+Result<MidiSequence> MidiFileReader::scan(QByteArrayView bytes)
+{
+    auto parsed = parse(bytes, Keep::LengthOnly);
+    if (!parsed) {
+        return withSubject(parsed.error(), QStringLiteral("The MIDI data"));
+    }
+    return parsed;
+}
+
+namespace {
+
+// Reads the whole file at `path` after the checks readFile() documents; `subject` names it for
+// messages.
+Result<QByteArray> readMidiFile(const QString &path, QString &subject)
 {
     if (path.isEmpty()) {
         return makeError(ErrorKind::FileNotFound, QStringLiteral("No file name was given."));
@@ -581,15 +613,15 @@ Result<MidiSequence> MidiFileReader::readFile(const QString &path)
         return makeError(ErrorKind::UnsupportedFormat,
                          QStringLiteral("%1 is not a regular file.").arg(quoted(path)));
     }
-    const QString subject = QStringLiteral("The file %1").arg(quoted(info.fileName()));
+    subject = QStringLiteral("The file %1").arg(quoted(info.fileName()));
     const qint64 size = info.size();
-    if (size > kMaxFileBytes) {
+    if (size > MidiFileReader::kMaxFileBytes) {
         return makeError(ErrorKind::UnsupportedFormat,
                          QStringLiteral("%1 is %2 bytes long, too large for a MIDI file (at most "
                                         "%3 bytes).")
                              .arg(subject)
                              .arg(size)
-                             .arg(kMaxFileBytes));
+                             .arg(MidiFileReader::kMaxFileBytes));
     }
 
     QFile file(path);
@@ -616,11 +648,37 @@ Result<MidiSequence> MidiFileReader::readFile(const QString &path)
         done += got;
     }
 
-    auto parsed = parse(QByteArrayView(bytes));
+    return bytes;
+}
+
+} // namespace
+
+Result<MidiSequence> MidiFileReader::readFile(const QString &path)
+{
+    QString subject;
+    const Result<QByteArray> bytes = readMidiFile(path, subject);
+    if (!bytes) {
+        return bytes.error();
+    }
+    auto parsed = parse(QByteArrayView(bytes.value()), Keep::Events);
     if (!parsed) {
         return withSubject(parsed.error(), subject);
     }
     return parsed;
+}
+
+Result<MidiFileReader::ScannedFile> MidiFileReader::scanFile(const QString &path)
+{
+    QString subject;
+    Result<QByteArray> bytes = readMidiFile(path, subject);
+    if (!bytes) {
+        return bytes.error();
+    }
+    const auto parsed = parse(QByteArrayView(bytes.value()), Keep::LengthOnly);
+    if (!parsed) {
+        return withSubject(parsed.error(), subject);
+    }
+    return ScannedFile{std::move(bytes).value(), parsed.value().lengthUs};
 }
 
 } // namespace zyr::media
