@@ -65,6 +65,9 @@ public:
     //                      status, a status byte F1..FE in a track, a bad tempo, or one of the
     //                      limits above exceeded.
     static Result<MidiSequence> read(QByteArrayView bytes);
+    // As read(), and empties `bytes` as soon as the events are out of them, before they are put
+    // in order, so that a long file is not held twice over; `bytes` is empty when it returns.
+    static Result<MidiSequence> readAndRelease(QByteArray &bytes);
 
     // Checks the data exactly as read() does, with the same errors, and returns the sequence's
     // format, track count and length without its events: events and sysexData stay empty.

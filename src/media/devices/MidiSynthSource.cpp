@@ -71,11 +71,11 @@ Result<void> MidiSynthSource::setOutputFormat(const AudioFormat &format)
     if (!format.isValid())
         return makeError(ErrorKind::InvalidCommand, QStringLiteral("Invalid output format."));
     if (!m_file.isEmpty()) {
-        Result<MidiSequence> read = MidiFileReader::read(QByteArrayView(m_file));
+        // The file passed MidiFileReader::scan(), so reading it cannot fail but for memory.
+        Result<MidiSequence> read = MidiFileReader::readAndRelease(m_file);
         if (!read.ok())
             return read.error();
         m_sequence = std::move(read).value();
-        m_file = QByteArray();
     }
     m_output = format;
     m_settings.reset();
