@@ -426,8 +426,10 @@ fi
 # zyr-kit FILE: the kit starts with its windows, goes to the player for FILE, opens and plays
 # it. Timed like the play section, beside the same peers. The kit is given a runtime folder and
 # session of its own, so that it cannot hand FILE to another kit running on the machine. A run
-# counts only if the kit had a sound output open near its end (SDL's audio thread among its
-# threads): a kit that showed its main menu and ignored FILE would look cheap, not fast.
+# counts only if the kit was playing near its end: SDL's audio thread among its threads (a
+# sound output open) and the kit's own unnamed threads (the playback worker) waking within a
+# second. A kit that showed its main menu, or opened FILE without playing it, would look cheap,
+# not fast.
 descendant() {  # name pid: the first process called NAME below PID (one level at a time)
   local level=("$2") next p
   while ((${#level[@]})); do
@@ -441,6 +443,13 @@ descendant() {  # name pid: the first process called NAME below PID (one level a
     level=("${next[@]}")
   done
 }
+worker_wakeups() {  # pid: voluntary switches of its unnamed threads but the main one, summed
+  local t
+  for t in /proc/"$1"/task/*; do
+    [[ ${t##*/} != "$1" && $(cat "$t"/comm 2>/dev/null) == zyr-kit ]] &&
+      awk '/^voluntary_ctxt_switches/ {print $2}' "$t"/status 2>/dev/null
+  done | awk '{n += $1} END {print n + 0}'
+}
 kit_play() {  # row run file
   local row=$1 r=$2 file=$3 rundir pid timer playing=0
   rundir=$(mktemp -d)
@@ -448,9 +457,14 @@ kit_play() {  # row run file
   timed kitplay "$row" kit "$r" env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$rundir" \
     timeout -s TERM -k 5 "$play_s" "$kit" "$file" &
   timer=$!
-  sleep "$(awk -v s="$play_s" 'BEGIN{print (s > 3 ? s - 2 : s / 2)}')"
+  sleep "$(awk -v s="$play_s" 'BEGIN{print (s > 4 ? s - 3 : s / 3)}')"
   pid=$(descendant zyr-kit "$timer")
-  if [[ -n $pid ]] && grep -qs '^SDLAudioP' /proc/"$pid"/task/*/comm; then playing=1; fi
+  if [[ -n $pid ]] && grep -qs '^SDLAudioP' /proc/"$pid"/task/*/comm; then
+    local before
+    before=$(worker_wakeups "$pid")
+    sleep 1
+    (($(worker_wakeups "$pid") - before >= 3)) && playing=1
+  fi
   wait "$timer"
   rec kitplay "$row" kit "$r" playing "$playing"
   rm -rf "$rundir"
