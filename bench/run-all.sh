@@ -6,13 +6,14 @@
 #
 # Steps:
 #   install  the kit's packages (scripts/deps.sh), then the peers this script measures
-#            (mpv, VLC, FluidSynth, FFmpeg's tools, Xvfb, GNU time): benchmarks only, so
+#            (mpv, VLC, FluidSynth, FFmpeg's tools, Xvfb, sox): benchmarks only, so
 #            they are installed here and not by scripts/deps.sh. --no-install skips it.
 #   build    a Release build with -DZYR_BUILD_BENCH=ON in build/bench (the kit, zyr-probe and
 #            the bench programs) and qt-floor, the quickest Qt 6 Widgets window. --no-build
 #            skips it.
 #   media    make-media.sh from the shared bench folder into build/bench/media (or --media),
-#            once; the files are reused while all of them are there.
+#            once; the files are reused while all of them are there. For the section long,
+#            bench/make-long-media.sh adds a minute and an hour of each kind (about 2 GB).
 #   measure  sections (--only takes a regular expression over their names):
 #     start       exec -> main menu mapped on Xvfb, beside qt-floor, mpv idle and VLC's GUI
 #                 (run-peers.sh's method, the four taking turns in each run)
@@ -20,12 +21,20 @@
 #                 server's CPU; zyr-probe --realtime with SDL's dummy audio beside ffplay
 #                 -nodisp (WAV), fluidsynth -a sdl2 on the same SoundFont (MIDI), and mpv
 #                 --vo=x11, VLC xcb_x11 and ffplay (the three movies, pictures on Xvfb)
-#     throughput  zyr-probe --decode-only beside ffmpeg -f null; zyr-probe --render-only
+#     throughput  zyr-probe --decode-only beside ffmpeg -an -f null; zyr-probe --render-only
 #                 beside fluidsynth -F
-#     latency     "Open" per device type, "Play" to the first frames at the sink, and the
+#     latency     "Open" per device type, "Play" to the first frames the output took, and the
 #                 longest stall of the UI thread while a medium plays in its player window
 #     memory      the kit with its four player windows open (VmRSS, VmHWM)
+#     long        a minute against an hour of the same WAV, MIDI and movie: S seconds of
+#                 playing from each (CPU per minute of playing, peak RSS) and "Open"
+#     kit         zyr-kit FILE, the kit itself with its windows on Xvfb, playing the WAV and
+#                 the MIDI file beside ffplay -nodisp and fluidsynth -a sdl2; n/a while
+#                 zyr-kit does not play a medium given on its command line
 #   Kit and peer runs alternate within each row, so they share whatever load the machine has.
+#   CPU and peak RSS are always the whole process's, from exec to its end (bench/rusage.py);
+#   what zyr-probe reports of itself (its own CPU and wall time once started) is recorded
+#   beside, under names of its own (probe_*), and judges nothing.
 #
 # Options: --runs N runs per measurement (3; start-up takes 4 N, at least 8); --seconds S the
 # playing time (20); --quick one run of 10 s each. Results go to OUT (build/bench/results):
@@ -72,7 +81,7 @@ log() { printf '[%s] %s\n' "$(date +%T)" "$*" >&2; }
 
 # --- install -------------------------------------------------------------------------------
 peers=(ffmpeg mpv vlc-bin vlc-plugin-base vlc-plugin-video-output vlc-plugin-qt fluidsynth
-       timgm6mb-soundfont xvfb x11-utils time sox python3 util-linux coreutils)
+       timgm6mb-soundfont xvfb x11-utils sox python3 util-linux coreutils procps)
 if ((install)); then
   "$repo/scripts/deps.sh" || exit 1
   missing=()
@@ -120,13 +129,18 @@ for f in "${files[@]}"; do
     break
   fi
 done
+if want long; then
+  log "making the hour-long media in $media if missing (about 2 GB, 15 s)"
+  "$repo/bench/make-long-media.sh" "$media" >"$out/long-media.log" 2>&1 ||
+    { cat "$out/long-media.log" >&2; exit 1; }
+fi
 media=$(cd "$media" && pwd)
 W=$media/music.wav M=$media/song.mid
 AVIS=()
 for a in mpeg4 mjpeg h264; do [[ -f $media/$a.avi ]] && AVIS+=("$a"); done
 SF=/usr/share/sounds/sf2/default-GM.sf2
 
-for c in Xvfb xev stdbuf ffmpeg ffplay python3 /usr/bin/time; do
+for c in Xvfb xev stdbuf ffmpeg ffplay python3; do
   command -v "$c" >/dev/null || { echo "missing: $c (run without --no-install)" >&2; exit 2; }
 done
 
@@ -163,16 +177,18 @@ VLCOPT=(--no-dbus --aout=adummy --no-video-title-show)
 raw=$out/raw.tsv
 printf 'section\trow\tsubject\trun\tmetric\tvalue\n' >"$raw"
 rec() { printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$@" >>"$raw"; }
-# Every numeric field of the JSON line in FILE as a metric of one sample.
-rec_json() {  # section row subject run file
+# Every numeric field of the JSON line in FILE as a metric of one sample, its name after PREFIX
+# where one is given: a program's account of itself stays apart from what timed measured.
+rec_json() {  # section row subject run file [prefix]
   python3 - "$@" >>"$raw" <<'PY'
 import json, sys
-section, row, subject, run, path = sys.argv[1:]
+section, row, subject, run, path = sys.argv[1:6]
+prefix = sys.argv[6] if len(sys.argv) > 6 else ""
 lines = [l for l in open(path) if l.startswith("{")]
 if lines:
     for k, v in json.loads(lines[-1]).items():
         if isinstance(v, (int, float)) and not isinstance(v, bool):
-            print("\t".join([section, row, subject, run, k, str(v)]))
+            print("\t".join([section, row, subject, run, prefix + k, str(v)]))
 PY
 }
 
@@ -187,16 +203,17 @@ PY
 } >"$out/header.txt"
 cat "$out/header.txt" >&2
 
-# --- timed run: GNU time around the command, the X server's CPU around it -------------------
+# --- timed run: the whole process from exec to its end, the X server's CPU around it --------
+# bench/rusage.py writes what GNU time's '%e %U %S %M' would, to the microsecond.
 timed() {  # section row subject run cmd...
   local sec=$1 row=$2 who=$3 r=$4 x0 x1 e u s m rc; shift 4
   x0=$(xvfb_ticks)
-  /usr/bin/time -f '%e %U %S %M' -o "$tmp/time.out" "$@" >"$tmp/cmd.out" 2>&1 </dev/null
+  python3 "$repo/bench/rusage.py" "$tmp/time.out" "$@" >"$tmp/cmd.out" 2>&1 </dev/null
   rc=$?
   x1=$(xvfb_ticks)
   read -r e u s m < <(tail -n 1 "$tmp/time.out")
   rec "$sec" "$row" "$who" "$r" wall_s "$e"
-  rec "$sec" "$row" "$who" "$r" cpu_s "$(awk -v u="$u" -v s="$s" 'BEGIN{printf "%.3f", u+s}')"
+  rec "$sec" "$row" "$who" "$r" cpu_s "$(awk -v u="$u" -v s="$s" 'BEGIN{printf "%.4f", u+s}')"
   rec "$sec" "$row" "$who" "$r" maxrss_kb "$m"
   rec "$sec" "$row" "$who" "$r" xvfb_cpu_s "$(awk -v a="$x0" -v b="$x1" -v h="$hz" 'BEGIN{printf "%.3f", (b-a)/h}')"
   rec "$sec" "$row" "$who" "$r" rc "$rc"
@@ -290,17 +307,18 @@ if want throughput; then
   for a in "${AVIS[@]}"; do
     F=$media/$a.avi
     env -u DISPLAY "$probe" --decode-only AVIVideo "$F" >/dev/null 2>&1   # warm-up
-    ffmpeg -nostdin -i "$F" -f null - >/dev/null 2>&1
+    ffmpeg -nostdin -i "$F" -an -f null - >/dev/null 2>&1
     for r in $(seq "$runs"); do
       timed decode "$a" kit "$r" env -u DISPLAY "$probe" --decode-only AVIVideo "$F"
-      rec_json decode "$a" kit "$r" "$tmp/cmd.out"
-      timed decode "$a" ffmpeg "$r" ffmpeg -hide_banner -nostdin -i "$F" -f null -
+      rec_json decode "$a" kit "$r" "$tmp/cmd.out" probe_
+      # Pictures only, as the kit decodes them: -an leaves the sound alone.
+      timed decode "$a" ffmpeg "$r" ffmpeg -hide_banner -nostdin -i "$F" -an -f null -
     done
   done
   env -u DISPLAY "$probe" --render-only Sequencer "$M" >/dev/null 2>&1   # warm-up
   for r in $(seq "$runs"); do
     timed render midi kit "$r" env -u DISPLAY "$probe" --render-only Sequencer "$M"
-    rec_json render midi kit "$r" "$tmp/cmd.out"
+    rec_json render midi kit "$r" "$tmp/cmd.out" probe_
     rm -f "$tmp/out.raw"
     timed render midi fluidsynth "$r" fluidsynth -ni -q -F "$tmp/out.raw" "$SF" "$M"
     rec render midi fluidsynth "$r" rendered_s "$(awk -v b="$(stat -c %s "$tmp/out.raw" 2>/dev/null || echo 0)" 'BEGIN{printf "%.2f", b/176400}')"
@@ -361,6 +379,103 @@ PY
     rec_json memory players kit "$r" "$tmp/m.json"
     rec memory players limit "$r" limit_kib "$(( 80 * 1024 + samples / 1024 ))"
     rec memory players limit "$r" soundfont_samples_kib "$(( samples / 1024 ))"
+  done
+fi
+
+# --- a minute against an hour --------------------------------------------------------------
+# The same S seconds of playing from the start of each, the two lengths taking turns; then
+# "Open" of each, as the latency section times it. The hour is the minute 60 times over, so
+# whatever differs grows with the medium: an index or a whole file read at "Open", a table
+# kept in memory.
+if want long; then
+  log "long: a minute against an hour of WAV, MIDI and movie, $runs runs of ${play_s} s"
+  long_rows=(wav:WaveAudio:wav midi:Sequencer:mid movie:AVIVideo:avi)
+  # All of each file in the page cache first, so that the hour does not pay for disk reads
+  # (the kernel reads ahead megabytes past what the player asks for) that the minute, ten
+  # megabytes that stay cached, never does: the rows compare the kit, not the disk.
+  for entry in "${long_rows[@]}"; do
+    IFS=: read -r row type ext <<<"$entry"
+    cat "$media/$row-1min.$ext" "$media/$row-60min.$ext" >/dev/null
+  done
+  for r in $(seq "$runs"); do
+    for entry in "${long_rows[@]}"; do
+      IFS=: read -r row type ext <<<"$entry"
+      for len in 1min 60min; do
+        file=$media/$row-$len.$ext
+        # Sound headless as in the play section; the movie in its window on Xvfb.
+        nodisplay=(env -u DISPLAY)
+        [[ $type == AVIVideo ]] && nodisplay=()
+        timed long "$row" "$len" "$r" timeout -s TERM -k 5 "$play_s" "${nodisplay[@]}" \
+          "$probe" --realtime "$type" "$file"
+        rec long "$row" "$len" "$r" played_s "$play_s"
+      done
+    done
+  done
+  for entry in "${long_rows[@]}"; do
+    IFS=: read -r row type ext <<<"$entry"
+    for len in 1min 60min; do
+      file=$media/$row-$len.$ext
+      "$benchbin/open_latency" --runs $((runs * 10)) --real-output "$type" "$file" \
+        >"$tmp/o.json" 2>"$tmp/o.err" || log "  open_latency $row $len failed: $(tail -c 300 "$tmp/o.err")"
+      rec_json longopen "$row" "$len" 1 "$tmp/o.json"
+    done
+  done
+fi
+
+# --- the kit itself --------------------------------------------------------------------------
+# zyr-kit FILE: the kit starts with its windows, goes to the player for FILE, opens and plays
+# it. Timed like the play section, beside the same peers. The kit is given a runtime folder and
+# session of its own, so that it cannot hand FILE to another kit running on the machine. A run
+# counts only if the kit was playing near its end: SDL's audio thread among its threads (a
+# sound output open) and the kit's own unnamed threads (the playback worker) waking within a
+# second. A kit that showed its main menu, or opened FILE without playing it, would look cheap,
+# not fast.
+descendant() {  # name pid: the first process called NAME below PID (one level at a time)
+  local level=("$2") next p
+  while ((${#level[@]})); do
+    next=()
+    for p in "${level[@]}"; do
+      for c in $(pgrep -P "$p"); do
+        [[ $(cat /proc/"$c"/comm 2>/dev/null) == "$1" ]] && { echo "$c"; return; }
+        next+=("$c")
+      done
+    done
+    level=("${next[@]}")
+  done
+}
+worker_wakeups() {  # pid: voluntary switches of its unnamed threads but the main one, summed
+  local t
+  for t in /proc/"$1"/task/*; do
+    [[ ${t##*/} != "$1" && $(cat "$t"/comm 2>/dev/null) == zyr-kit ]] &&
+      awk '/^voluntary_ctxt_switches/ {print $2}' "$t"/status 2>/dev/null
+  done | awk '{n += $1} END {print n + 0}'
+}
+kit_play() {  # row run file
+  local row=$1 r=$2 file=$3 rundir pid timer playing=0
+  rundir=$(mktemp -d)
+  chmod 700 "$rundir"
+  timed kitplay "$row" kit "$r" env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$rundir" \
+    timeout -s TERM -k 5 "$play_s" "$kit" "$file" &
+  timer=$!
+  sleep "$(awk -v s="$play_s" 'BEGIN{print (s > 4 ? s - 3 : s / 3)}')"
+  pid=$(descendant zyr-kit "$timer")
+  if [[ -n $pid ]] && grep -qs '^SDLAudioP' /proc/"$pid"/task/*/comm; then
+    local before
+    before=$(worker_wakeups "$pid")
+    sleep 1
+    (($(worker_wakeups "$pid") - before >= 3)) && playing=1
+  fi
+  wait "$timer"
+  rec kitplay "$row" kit "$r" playing "$playing"
+  rm -rf "$rundir"
+}
+if want kit; then
+  log "kit: zyr-kit FILE with its windows, $runs runs of ${play_s} s"
+  for r in $(seq "$runs"); do
+    kit_play wav "$r" "$W"
+    timed kitplay wav ffplay "$r" timeout -s TERM -k 5 "$play_s" ffplay -nodisp -loglevel error "$W"
+    kit_play midi "$r" "$M"
+    timed kitplay midi fluidsynth "$r" timeout -s TERM -k 5 "$play_s" fluidsynth -ni -q -a sdl2 "$SF" "$M"
   done
 fi
 

@@ -10,9 +10,11 @@ namespace {
 
 // Frames read from the source at a time: small enough that a stop or seek is noticed within a
 // few milliseconds, large enough that a decoder call is not dominated by its overhead.
-constexpr std::size_t kChunkFrames = 2048;
-// How long the worker sleeps in the sink while its buffer is full before it looks for commands.
-constexpr std::chrono::milliseconds kSpaceWait{20};
+constexpr std::size_t kChunkFrames = 4096;
+// How long the worker sleeps while the sink's buffer is full, unless a command wakes it at once:
+// a third of the buffer, so that it refills about a dozen times a second in large pieces (waking
+// once per output period cost more CPU than the decoding) while the sink still holds the rest.
+constexpr std::chrono::milliseconds kFullWait = kSinkBufferDuration / 3;
 // How often the worker looks whether the sink has played out the last frames of the medium.
 constexpr std::chrono::milliseconds kDrainPoll{5};
 
@@ -164,6 +166,7 @@ void AudioPlayback::run()
     bool sourceDone = false;
     bool ended = false; // the end (or a failure) has been reported for the current play
     bool playing = false;
+    bool sinkFull = false; // the last write found no room
     std::uint64_t serial = 0;
 
     std::unique_lock lock(m_mutex);
@@ -174,8 +177,11 @@ void AudioPlayback::run()
         };
         if (draining)
             m_wake.wait_for(lock, kDrainPoll, hasWork);
+        else if (sinkFull)
+            m_wake.wait_for(lock, kFullWait, [&] { return m_quit || m_commandSerial != serial; });
         else
             m_wake.wait(lock, hasWork);
+        sinkFull = false;
         if (m_quit)
             break;
 
@@ -233,8 +239,7 @@ void AudioPlayback::run()
                 pendingFrames);
             pendingFrames -= written;
             pendingOffset += written;
-            if (written == 0)
-                m_sink->waitForSpace(kSpaceWait);
+            sinkFull = written == 0;
         } else if (sourceDone && !ended && m_sink->framesQueued() == 0) {
             report(serial, std::nullopt);
             ended = true;

@@ -15,7 +15,8 @@ extern "C" {
 namespace zyr::media {
 
 Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognised,
-                                             const QString &kind)
+                                             const QString &kind,
+                                             std::optional<int> maxProbePackets)
 {
     const QString name = QFileInfo(path).fileName();
     InputFormatContextPtr format(avformat_alloc_context());
@@ -24,6 +25,8 @@ Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognise
     format->protocol_whitelist = av_strdup("file");
     if (format->protocol_whitelist == nullptr)
         return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a file."));
+    if (maxProbePackets)
+        format->max_probe_packets = *maxProbePackets;
     const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(path);
     AVFormatContext *rawFormat = format.release();
     // On failure avformat_open_input frees the context and nulls the pointer.

@@ -32,6 +32,7 @@
 #include "media/core/Result.h"
 #include "media/devices/MidiFile.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -64,6 +65,14 @@ public:
     //                      status, a status byte F1..FE in a track, a bad tempo, or one of the
     //                      limits above exceeded.
     static Result<MidiSequence> read(QByteArrayView bytes);
+    // As read(), and empties `bytes` as soon as the events are out of them, before they are put
+    // in order, so that a long file is not held twice over; `bytes` is empty when it returns.
+    static Result<MidiSequence> readAndRelease(QByteArray &bytes);
+
+    // Checks the data exactly as read() does, with the same errors, and returns the sequence's
+    // format, track count and length without its events: events and sysexData stay empty.
+    // Cheaper than read() in time and memory; read() of the same data then cannot fail.
+    static Result<MidiSequence> scan(QByteArrayView bytes);
 
     // Reads the file at `path` and parses it as read() does; messages name the file.
     // Errors:
@@ -72,6 +81,14 @@ public:
     //   UnsupportedFormat  not a regular file, a file above kMaxFileBytes, or as read();
     //   CorruptMedia       as read().
     static Result<MidiSequence> readFile(const QString &path);
+
+    // A file that scan() accepted: its bytes, for read() later, and the sequence's length.
+    struct ScannedFile {
+        QByteArray bytes;
+        std::int64_t lengthUs = 0;
+    };
+    // Reads the file at `path` and checks it as scan() does, with readFile()'s errors.
+    static Result<ScannedFile> scanFile(const QString &path);
 };
 
 } // namespace zyr::media

@@ -1,5 +1,7 @@
 #include "media/devices/MidiSynthSource.h"
 
+#include "media/devices/MidiFileReader.h"
+
 #include <algorithm>
 
 namespace zyr::media {
@@ -18,7 +20,12 @@ bool isStateMessage(const MidiEvent &e)
 } // namespace
 
 MidiSynthSource::MidiSynthSource(MidiSequence sequence, fluid_sfont_t *soundFont)
-    : m_sequence(std::move(sequence)), m_soundFont(soundFont)
+    : m_sequence(std::move(sequence)), m_lengthUs(m_sequence.lengthUs), m_soundFont(soundFont)
+{
+}
+
+MidiSynthSource::MidiSynthSource(QByteArray file, std::int64_t lengthUs, fluid_sfont_t *soundFont)
+    : m_file(std::move(file)), m_lengthUs(lengthUs), m_soundFont(soundFont)
 {
 }
 
@@ -34,7 +41,7 @@ MidiSynthSource::~MidiSynthSource()
 
 std::int64_t MidiSynthSource::lengthFrames() const
 {
-    return (m_sequence.lengthUs * kPreferredRate + kMicrosPerSecond / 2) / kMicrosPerSecond;
+    return (m_lengthUs * kPreferredRate + kMicrosPerSecond / 2) / kMicrosPerSecond;
 }
 
 std::int64_t MidiSynthSource::frameAt(std::int64_t timeUs) const
@@ -63,6 +70,13 @@ Result<void> MidiSynthSource::setOutputFormat(const AudioFormat &format)
 {
     if (!format.isValid())
         return makeError(ErrorKind::InvalidCommand, QStringLiteral("Invalid output format."));
+    if (!m_file.isEmpty()) {
+        // The file passed MidiFileReader::scan(), so reading it cannot fail but for memory.
+        Result<MidiSequence> read = MidiFileReader::readAndRelease(m_file);
+        if (!read.ok())
+            return read.error();
+        m_sequence = std::move(read).value();
+    }
     m_output = format;
     m_settings.reset();
     m_stereo.clear();
@@ -145,7 +159,7 @@ Result<std::size_t> MidiSynthSource::read(float *dst, std::size_t maxFrames)
 {
     if (!m_synth)
         return makeError(ErrorKind::Internal, QStringLiteral("The synthesizer is not ready."));
-    const std::int64_t endFrame = frameAt(m_sequence.lengthUs);
+    const std::int64_t endFrame = frameAt(m_lengthUs);
     const std::int64_t tailEnd = endFrame + std::int64_t(kMaxTail.count()) * m_output.sampleRate;
     const std::size_t channels = static_cast<std::size_t>(m_output.channels);
     std::size_t produced = 0;

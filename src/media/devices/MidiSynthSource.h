@@ -13,6 +13,8 @@
 #include "media/devices/FluidSynthHandles.h"
 #include "media/devices/MidiFile.h"
 
+#include <QByteArray>
+
 #include <chrono>
 #include <vector>
 
@@ -27,6 +29,10 @@ public:
 
     // `soundFont` belongs to the SoundFontLibrary and outlives this source.
     MidiSynthSource(MidiSequence sequence, fluid_sfont_t *soundFont);
+    // The sequence of a file that MidiFileReader::scan() accepted, lasting `lengthUs`: its events
+    // are read when the output format is first set, on the worker, so that opening a long file
+    // checks it but builds nothing.
+    MidiSynthSource(QByteArray file, std::int64_t lengthUs, fluid_sfont_t *soundFont);
     ~MidiSynthSource() override;
 
     AudioFormat sourceFormat() const override { return {kPreferredRate, 2}; }
@@ -43,6 +49,8 @@ private:
     void render(float *dst, std::size_t frames);
 
     MidiSequence m_sequence;
+    QByteArray m_file; // the file whose events m_sequence is still to hold, if any
+    const std::int64_t m_lengthUs;
     fluid_sfont_t *m_soundFont;
     FluidSettingsPtr m_settings;
     FluidSynthPtr m_synth;

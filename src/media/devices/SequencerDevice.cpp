@@ -19,14 +19,17 @@ bool SequencerDevice::isReadyToOpen() const
 
 Result<std::unique_ptr<AudioSource>> SequencerDevice::openSource(const QString &fileName)
 {
-    Result<MidiSequence> sequence = MidiFileReader::readFile(fileName);
-    if (!sequence.ok())
-        return sequence.error();
+    // The whole file is checked here, so that a damaged one fails to open; its events are read
+    // on the worker, where a long file's cost does not hold up the windows.
+    Result<MidiFileReader::ScannedFile> file = MidiFileReader::scanFile(fileName);
+    if (!file.ok())
+        return file.error();
     const Result<fluid_sfont_t *> soundFont = SoundFontLibrary::instance().soundFont();
     if (!soundFont.ok())
         return soundFont.error();
-    return std::unique_ptr<AudioSource>(
-        std::make_unique<MidiSynthSource>(std::move(sequence).value(), soundFont.value()));
+    MidiFileReader::ScannedFile scanned = std::move(file).value();
+    return std::unique_ptr<AudioSource>(std::make_unique<MidiSynthSource>(
+        std::move(scanned.bytes), scanned.lengthUs, soundFont.value()));
 }
 
 } // namespace zyr::media

@@ -1,7 +1,8 @@
 #pragma once
 // The one place every device's sound ends. A device decodes on its worker thread, converts to
-// the format open() returned, and pushes frames with write(), sleeping in waitForSpace() while
-// the sink's buffer is full. The sink plays from that buffer on its own schedule.
+// the format open() returned, and pushes frames with write(), waiting while the sink's buffer is
+// full (in waitForSpace(), or for a while of its own where it must stay free to take commands).
+// The sink plays from that buffer on its own schedule.
 //
 // Threads. Two roles share a sink:
 //   - the owner (the device worker) calls open, write, waitForSpace, flush and close;

@@ -77,11 +77,43 @@ QStringList eventTexts(const MidiSequence &sequence)
 }
 
 // Parses a copy of `bytes` in a heap block of exactly its size, so that AddressSanitizer sees
-// any read past the end (a QByteArray has a terminating zero and often spare capacity).
+// any read past the end (a QByteArray has a terminating zero and often spare capacity). scan()
+// and readAndRelease() must agree with read() on every input: the same error, or the same
+// format, tracks and length, with no events from scan() and the same events from
+// readAndRelease(), which empties its bytes. A disagreement comes back as an Internal error,
+// which no test expects.
 Result<MidiSequence> readExact(const char *data, qsizetype size)
 {
     std::vector<char> exact(data, data + size);
-    return MidiFileReader::read(QByteArrayView(exact.data(), qsizetype(exact.size())));
+    const QByteArrayView bytes(exact.data(), qsizetype(exact.size()));
+    auto read = MidiFileReader::read(bytes);
+    const auto scanned = MidiFileReader::scan(bytes);
+    QByteArray owned(data, size);
+    const auto released = MidiFileReader::readAndRelease(owned);
+    bool agree = read.ok() == scanned.ok() && read.ok() == released.ok() && owned.isEmpty();
+    if (agree && read.ok()) {
+        const MidiSequence &full = read.value();
+        const MidiSequence &bare = scanned.value();
+        agree =
+            bare.format == full.format && bare.trackCount == full.trackCount &&
+            bare.lengthUs == full.lengthUs && bare.events.empty() && bare.sysexData.empty() &&
+            released.value().lengthUs == full.lengthUs &&
+            released.value().sysexData == full.sysexData &&
+            std::equal(full.events.begin(), full.events.end(), released.value().events.begin(),
+                       released.value().events.end(), [](const MidiEvent &a, const MidiEvent &b) {
+                           return a.timeUs == b.timeUs && a.status == b.status &&
+                                  a.data1 == b.data1 && a.data2 == b.data2 && a.track == b.track &&
+                                  a.sysexOffset == b.sysexOffset && a.sysexLength == b.sysexLength;
+                       });
+    } else if (agree) {
+        agree = scanned.error().kind == read.error().kind &&
+                scanned.error().message == read.error().message &&
+                released.error().message == read.error().message;
+    }
+    if (!agree) {
+        return makeError(ErrorKind::Internal, QStringLiteral("scan() and read() disagree"));
+    }
+    return read;
 }
 
 Result<MidiSequence> readExact(const QByteArray &bytes)
