@@ -2,28 +2,50 @@
 
 #include <QCloseEvent>
 #include <QPainter>
+#include <QScreen>
+
+#include <cmath>
 
 namespace zyr::media {
 
-VideoWindow::VideoWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+namespace {
+
+// Backing store formats whose pixels are 32-bit words in QImage::Format_RGB32's layout once
+// their alpha byte is 0xff, as the converter writes it.
+bool takesRgb32(QImage::Format format)
+{
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+           format == QImage::Format_ARGB32_Premultiplied;
+}
+
+} // namespace
+
+VideoWindow::VideoWindow(Placement placement) : m_placement(placement), m_store(this)
 {
     setObjectName(QStringLiteral("videoWindow"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAttribute(Qt::WA_NoSystemBackground);
+    setSurfaceType(QSurface::RasterSurface);
 }
 
 void VideoWindow::prepare(const QString &title, QSize displaySize)
 {
-    setWindowTitle(title);
+    setTitle(title);
     m_displaySize = displaySize;
-    m_frame = QImage();
-    resize(displaySize);
+    m_picture = VideoPicture{};
+    if (m_placement == Placement::FillScreen && screen() != nullptr)
+        setGeometry(screen()->availableGeometry());
+    else
+        resize(displaySize);
 }
 
-void VideoWindow::present(const QImage &frame)
+void VideoWindow::present(VideoPicture picture)
 {
-    m_frame = frame;
-    update();
+    m_picture = std::move(picture);
+    render(m_barsPainted ? Area::Picture : Area::Whole);
+}
+
+QSize VideoWindow::pictureSize() const
+{
+    return devicePictureRect().size();
 }
 
 void VideoWindow::setShown(bool shown)
@@ -38,31 +60,88 @@ void VideoWindow::setShown(bool shown)
 
 QRect VideoWindow::pictureRect() const
 {
-    const QSize source = m_displaySize.isValid() ? m_displaySize : m_frame.size();
+    const QSize source = m_displaySize.isValid() ? m_displaySize
+                         : m_picture.frame ? QSize(m_picture.frame->width, m_picture.frame->height)
+                                           : QSize();
     if (source.isEmpty())
         return {};
     const QSize fitted = source.scaled(size(), Qt::KeepAspectRatio);
     return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
 }
 
-void VideoWindow::paintEvent(QPaintEvent *)
+QRect VideoWindow::devicePictureRect() const
 {
-    QPainter painter(this);
+    const QRect logical = pictureRect();
+    const qreal ratio = devicePixelRatio();
+    if (qFuzzyCompare(ratio, 1.0))
+        return logical;
+    const QPoint topLeft(int(std::lround(logical.x() * ratio)),
+                         int(std::lround(logical.y() * ratio)));
+    const QPoint end(int(std::lround((logical.x() + logical.width()) * ratio)),
+                     int(std::lround((logical.y() + logical.height()) * ratio)));
+    return QRect(topLeft, end - QPoint(1, 1));
+}
+
+void VideoWindow::render(Area area)
+{
+    if (!isExposed())
+        return;
+    const QRect whole(QPoint(), size());
     const QRect picture = pictureRect();
-    // Black bars around the picture; the picture itself covers the rest.
-    const QRegion bars = QRegion(rect()).subtracted(picture);
-    for (const QRect &r : bars)
-        painter.fillRect(r, Qt::black);
-    if (m_frame.isNull()) {
-        painter.fillRect(picture, Qt::black);
+    const QRegion painted = area == Area::Whole ? QRegion(whole) : QRegion(picture);
+    if (painted.isEmpty())
         return;
+    m_store.beginPaint(painted);
+    QPaintDevice *device = m_store.paintDevice();
+    auto *image = device != nullptr && device->devType() == QInternal::Image
+                      ? static_cast<QImage *>(device)
+                      : nullptr;
+    if (area == Area::Whole) {
+        // Black bars around the picture; the picture itself covers the rest.
+        QPainter painter(device);
+        for (const QRect &bar : QRegion(whole).subtracted(picture))
+            painter.fillRect(bar, Qt::black);
+        if (!m_picture.frame)
+            painter.fillRect(picture, Qt::black);
     }
-    if (picture.size() == m_frame.size()) {
-        painter.drawImage(picture.topLeft(), m_frame);
-        return;
+    bool drawn = false;
+    if (m_picture.frame && image != nullptr && takesRgb32(image->format())) {
+        // Straight into the backing store.
+        const QRect target = devicePictureRect().intersected(image->rect());
+        uchar *const bits = image->bits() + qsizetype(target.y()) * image->bytesPerLine() +
+                            qsizetype(target.x()) * 4;
+        drawn =
+            m_converter.toRgb32(*m_picture.frame, target.size(), bits, image->bytesPerLine()).ok();
+    } else if (m_picture.frame) {
+        // Another kind of backing store: through an image and QPainter.
+        Result<QImage> converted =
+            m_converter.toImage(*m_picture.frame, devicePictureRect().size());
+        if (converted) {
+            converted.value().setDevicePixelRatio(devicePixelRatio());
+            QPainter(device).drawImage(picture.topLeft(), converted.value());
+            drawn = true;
+        }
     }
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(picture, m_frame);
+    if (m_picture.frame && !drawn)
+        QPainter(device).fillRect(picture, Qt::black); // a picture that cannot be converted
+    m_store.endPaint();
+    m_store.flush(painted);
+    if (area == Area::Whole)
+        m_barsPainted = true;
+}
+
+void VideoWindow::exposeEvent(QExposeEvent *)
+{
+    if (isExposed())
+        render(Area::Whole);
+}
+
+void VideoWindow::resizeEvent(QResizeEvent *)
+{
+    m_store.resize(size());
+    m_barsPainted = false;
+    if (isExposed())
+        render(Area::Whole);
 }
 
 void VideoWindow::closeEvent(QCloseEvent *event)
@@ -73,9 +152,9 @@ void VideoWindow::closeEvent(QCloseEvent *event)
         m_onClose();
 }
 
-VideoOutputFactory videoWindowFactory()
+VideoOutputFactory videoWindowFactory(VideoWindow::Placement placement)
 {
-    return [] { return std::make_unique<VideoWindow>(); };
+    return [placement] { return std::make_unique<VideoWindow>(placement); };
 }
 
 } // namespace zyr::media

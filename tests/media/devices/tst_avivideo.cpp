@@ -3,6 +3,7 @@
 // window closed pausing, movies with and without sound, files refused.
 
 #include "media/devices/AviVideoDevice.h"
+#include "media/devices/FfmpegPictureConverter.h"
 #include "media/MediaControl.h"
 #include "media/MediaControlSettings.h"
 #include "media/output/SilentAudioSink.h"
@@ -38,10 +39,13 @@ public:
         title = t;
         size = s;
     }
-    void present(const QImage &frame) override
+    void present(VideoPicture picture) override
     {
-        shownIndexes << MovieWriter::readFrameIndex(frame);
+        const AVFrame &frame = *picture.frame;
+        shownIndexes << MovieWriter::readFrameIndex(
+            FfmpegPictureConverter().toImage(frame, QSize(frame.width, frame.height)).value());
     }
+    QSize pictureSize() const override { return size; }
     void setShown(bool s) override { shown = s; }
     bool isShown() const override { return shown; }
     void setCloseHandler(std::function<void()> h) override { onClose = std::move(h); }
@@ -88,6 +92,7 @@ private slots:
     void stepAndBackMoveOnePicture();
     void closingTheWindowPauses();
     void restsWhileStandingStill();
+    void damagedFirstPictureFailsThePlay();
     void refusedFiles_data();
     void refusedFiles();
 
@@ -134,10 +139,13 @@ void TestAviVideo::playsToTheEndInStep()
     QCOMPARE(rig.control.error(), 0);
     QCOMPARE(rig.control.length(), 1000);
     QVERIFY(rig.output);
+    // Open returns before the first picture is decoded; the window comes with that picture.
+    QVERIFY(!rig.output->shown);
+    QVERIFY(rig.output->shownIndexes.isEmpty());
+    QTRY_COMPARE(rig.output->shownIndexes, QList<int>{0});
     QCOMPARE(rig.output->title, QStringLiteral("movie.avi"));
     QCOMPARE(rig.output->size, QSize(64, 48));
     QVERIFY(rig.output->shown);
-    QCOMPARE(rig.output->shownIndexes, QList<int>{0}); // the first picture, at once
 
     rig.command("Play");
     QTRY_COMPARE_WITH_TIMEOUT(rig.done, QList<int>{MediaControl::kNotifySuccessful}, 5000);
@@ -160,6 +168,7 @@ void TestAviVideo::stepAndBackMoveOnePicture()
     Rig rig(Clock::Fast);
     rig.open(path);
     QCOMPARE(rig.control.error(), 0);
+    QTRY_COMPARE(rig.output->shownIndexes, QList<int>{0});
     rig.command("Step");
     QTRY_COMPARE(rig.output->shownIndexes.last(), 1);
     QCOMPARE(rig.control.position(), 100);
@@ -230,6 +239,42 @@ void TestAviVideo::restsWhileStandingStill()
     rig.command("Step");
     QTRY_COMPARE(rig.output->shownIndexes.size(), shown + 1);
     QTRY_VERIFY(!device->isPresenting());
+}
+
+void TestAviVideo::damagedFirstPictureFailsThePlay()
+{
+    // Cinepak refuses a frame whose header announces more data than the packet holds. The
+    // headers are sound, so the movie opens; its first play ends in failure, with no window.
+    MovieOptions o;
+    o.codec = MovieCodec::Cinepak;
+    o.rateNum = 10;
+    o.frames = 30; // long enough in real time for the worker to find the damage first
+    QString why;
+    if (!MovieWriter::canWrite(o, &why))
+        QSKIP(qPrintable(why));
+    const QString path = m_dir.filePath(QStringLiteral("damaged.avi"));
+    const std::optional<zyr::test::WrittenMovie> written = MovieWriter::write(path, o, &why);
+    QVERIFY2(written && !written->videoPayloadOffsets.empty(), qPrintable(why));
+    // Bytes 1..3 of a Cinepak frame hold its size.
+    QVERIFY(zyr::test::WavWriter::overwrite(path, written->videoPayloadOffsets.front() + 1,
+                                            QByteArray(3, char(0xff))));
+
+    Rig rig(Clock::RealTime);
+    rig.open(path);
+    QCOMPARE(rig.control.error(), 0);
+    QVERIFY(rig.output);
+    rig.command("Play");
+    QTRY_COMPARE(rig.done, QList<int>{MediaControl::kNotifyFailure});
+    QVERIFY(rig.control.error() > 0);
+    QVERIFY2(rig.control.errorMessage().contains(QStringLiteral("damaged.avi")),
+             qPrintable(rig.control.errorMessage()));
+    QCOMPARE(rig.control.mode(), ControlMode::Stopped);
+    QVERIFY(!rig.output->shown);
+    QVERIFY(rig.output->shownIndexes.isEmpty());
+    // And so does the next one.
+    rig.command("Play");
+    QTRY_COMPARE(rig.done.size(), 2);
+    QCOMPARE(rig.done.last(), MediaControl::kNotifyFailure);
 }
 
 void TestAviVideo::refusedFiles_data()
