@@ -4,11 +4,17 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zyr::media {
 
 namespace {
+
+// How much of a new backing store one pass of the event loop paints black: 256 pages, about
+// 1.5 ms of the kernel's zeroing.
+constexpr qsizetype kWarmBandBytes = qsizetype(1) << 20;
 
 // Backing store formats whose pixels are 32-bit words in QImage::Format_RGB32's layout once
 // their alpha byte is 0xff, as the converter writes it.
@@ -24,6 +30,9 @@ VideoWindow::VideoWindow(Placement placement) : m_placement(placement), m_store(
 {
     setObjectName(QStringLiteral("videoWindow"));
     setSurfaceType(QSurface::RasterSurface);
+    m_warmTimer.setSingleShot(true);
+    m_warmTimer.setInterval(0);
+    connect(&m_warmTimer, &QTimer::timeout, this, &VideoWindow::warmNextBand);
 }
 
 void VideoWindow::prepare(const QString &title, QSize displaySize)
@@ -31,10 +40,14 @@ void VideoWindow::prepare(const QString &title, QSize displaySize)
     setTitle(title);
     m_displaySize = displaySize;
     m_picture = VideoPicture{};
+    // The window system's window and the backing store now, so that the backing store is
+    // warmed up while the first picture is on its way.
+    create();
     if (m_placement == Placement::FillScreen && screen() != nullptr)
-        setGeometry(screen()->availableGeometry());
+        setGeometry(screen()->availableGeometry().marginsRemoved(frameMargins()));
     else
         resize(displaySize);
+    resizeStore();
 }
 
 void VideoWindow::present(VideoPicture picture)
@@ -86,6 +99,10 @@ void VideoWindow::render(Area area)
 {
     if (!isExposed())
         return;
+    if (m_warmTimer.isActive()) {
+        m_renderWhenWarm = true; // the last band paints the whole window
+        return;
+    }
     const QRect whole(QPoint(), size());
     const QRect picture = pictureRect();
     const QRegion painted = area == Area::Whole ? QRegion(whole) : QRegion(picture);
@@ -130,6 +147,35 @@ void VideoWindow::render(Area area)
         m_barsPainted = true;
 }
 
+void VideoWindow::warmNextBand()
+{
+    const qsizetype rowBytes = std::max<qsizetype>(1, qsizetype(width()) * 4);
+    const int rows = int(std::max<qsizetype>(1, kWarmBandBytes / rowBytes));
+    const QRect band = QRect(0, m_warmRow, width(), rows).intersected(QRect(QPoint(), size()));
+    if (band.isEmpty())
+        return;
+    m_store.beginPaint(band);
+    QPainter(m_store.paintDevice()).fillRect(band, Qt::black);
+    m_store.endPaint();
+    m_warmRow = band.bottom() + 1;
+    if (m_warmRow < height()) {
+        m_warmTimer.start();
+        return;
+    }
+    if (std::exchange(m_renderWhenWarm, false))
+        render(Area::Whole);
+}
+
+void VideoWindow::resizeStore()
+{
+    if (m_store.size() == size())
+        return;
+    m_store.resize(size());
+    m_barsPainted = false;
+    m_warmRow = 0;
+    m_warmTimer.start();
+}
+
 void VideoWindow::exposeEvent(QExposeEvent *)
 {
     if (isExposed())
@@ -138,7 +184,7 @@ void VideoWindow::exposeEvent(QExposeEvent *)
 
 void VideoWindow::resizeEvent(QResizeEvent *)
 {
-    m_store.resize(size());
+    resizeStore();
     m_barsPainted = false;
     if (isExposed())
         render(Area::Whole);

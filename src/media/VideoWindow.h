@@ -16,6 +16,7 @@
 #include "media/devices/VideoOutput.h"
 
 #include <QBackingStore>
+#include <QTimer>
 #include <QWindow>
 
 namespace zyr::media {
@@ -23,9 +24,10 @@ namespace zyr::media {
 class VideoWindow : public QWindow, public VideoOutput {
     Q_OBJECT
 public:
-    // How large the window is made when a movie is prepared: the movie's display size, or
-    // the whole available area of its screen (the window system's maximized size; without a
-    // window manager, as on a bare X server, nothing else would give it that size).
+    // How large the window is made when a movie is prepared: the movie's display size, or,
+    // frame included, the whole available area of its screen (the window system's maximized
+    // size; without a window manager, as on a bare X server, nothing else would give it that
+    // size).
     enum class Placement { MovieSize, FillScreen };
 
     explicit VideoWindow(Placement placement = Placement::MovieSize);
@@ -52,6 +54,10 @@ private:
     void render(Area area);
     // pictureRect() in the backing store's pixels.
     QRect devicePictureRect() const;
+    // Makes the backing store the window's size, a new one to be warmed up (see m_warmTimer).
+    void resizeStore();
+    // Paints the next band of a new backing store black (see m_warmTimer).
+    void warmNextBand();
 
     const Placement m_placement;
     QBackingStore m_store;
@@ -60,6 +66,14 @@ private:
     QSize m_displaySize;
     bool m_barsPainted = false;
     std::function<void()> m_onClose;
+    // A new backing store gets its memory pages on first write, which for a full-HD window
+    // means some 2000 pages zeroed by the kernel: about 10 ms, too long for one stretch of the
+    // UI thread. After a resize the window paints its backing store black one band at a time,
+    // one band per pass of the event loop, before the pictures need it; a paint asked for
+    // meanwhile waits for the last band.
+    QTimer m_warmTimer;
+    int m_warmRow = 0;
+    bool m_renderWhenWarm = false;
 };
 
 // The application's video outputs: a VideoWindow each, placed as `placement` says.

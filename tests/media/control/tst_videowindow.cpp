@@ -76,10 +76,11 @@ void TestVideoWindow::pictureKeepsItsAspect()
     QCOMPARE(w.pictureSize(), picture.size());
     w.present(twoColourPicture(QSize(160, 120)));
 
+    // A new backing store is warmed up a band at a time first; the picture follows.
+    const int quarter = picture.width() / 4;
+    QTRY_COMPARE(shown(w).pixelColor(picture.left() + quarter, picture.center().y()), kLeft);
     const QImage image = shown(w);
     QCOMPARE(image.size(), window);
-    const int quarter = picture.width() / 4;
-    QCOMPARE(image.pixelColor(picture.left() + quarter, picture.center().y()), kLeft);
     QCOMPARE(image.pixelColor(picture.right() - quarter, picture.center().y()), kRight);
     if (picture.left() > 0) {
         QCOMPARE(image.pixelColor(picture.left() / 2, window.height() / 2), QColor(Qt::black));
@@ -97,7 +98,7 @@ void TestVideoWindow::fillsTheScreenWhenAsked()
 {
     VideoWindow w(VideoWindow::Placement::FillScreen);
     w.prepare(QStringLiteral("wide.avi"), QSize(320, 180));
-    const QRect screen = w.screen()->availableGeometry();
+    const QRect screen = w.screen()->availableGeometry().marginsRemoved(w.frameMargins());
     QCOMPARE(w.geometry(), screen);
     w.setShown(true);
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -106,9 +107,9 @@ void TestVideoWindow::fillsTheScreenWhenAsked()
     QCOMPARE(w.pictureRect().size(), fitted);
     QCOMPARE(w.pictureRect().center(), QRect(QPoint(), screen.size()).center());
     w.present(twoColourPicture(QSize(320, 180)));
-    const QImage image = shown(w);
     const QRect picture = w.pictureRect();
-    QCOMPARE(image.pixelColor(picture.left() + 2, picture.center().y()), kLeft);
+    QTRY_COMPARE(shown(w).pixelColor(picture.left() + 2, picture.center().y()), kLeft);
+    const QImage image = shown(w);
     QCOMPARE(image.pixelColor(picture.right() - 2, picture.center().y()), kRight);
     if (picture.top() > 0)
         QCOMPARE(image.pixelColor(picture.center().x(), picture.top() - 1), QColor(Qt::black));
