@@ -54,6 +54,7 @@ void VideoFramePump::setPictureSize(QSize size)
 std::optional<VideoPicture> VideoFramePump::takeDue(std::int64_t clockMs, std::int64_t toleranceMs)
 {
     std::optional<VideoPicture> due;
+    bool refill = false;
     {
         std::lock_guard lock(m_mutex);
         const std::int64_t until = clockMs + toleranceMs;
@@ -65,8 +66,9 @@ std::optional<VideoPicture> VideoFramePump::takeDue(std::int64_t clockMs, std::i
             due = std::move(m_queue.front());
             m_queue.pop_front();
         }
+        refill = due && m_queue.size() <= kRefillAt;
     }
-    if (due)
+    if (refill)
         m_wake.notify_all();
     return due;
 }

@@ -37,6 +37,9 @@ public:
     // Pictures decoded ahead of the clock: enough to ride out a slow picture, few enough that a
     // seek throws little work away.
     static constexpr std::size_t kFramesAhead = 3;
+    // The worker is woken to decode again once this few pictures are left, and then fills the
+    // queue in one go: one wake-up for several pictures, with a picture's time to spare.
+    static constexpr std::size_t kRefillAt = 1;
 
     // Called on the worker; must return at once.
     struct Events {
