@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zyr::media {
 
@@ -94,6 +95,8 @@ void AviVideoDevice::onPrimed(const Result<QSize> &displaySize)
         return;
     }
     m_primed = true;
+    if (std::exchange(m_playWhenPrimed, false))
+        m_clock->play();
     if (!m_output)
         return;
     m_output->prepare(m_title, displaySize.value());
@@ -105,7 +108,7 @@ void AviVideoDevice::failPictures(const MediaError &error)
 {
     m_pictureError = error;
     m_awaitingPicture = false;
-    if (m_clock->isPlaying() || m_clock->isPaused()) {
+    if (std::exchange(m_playWhenPrimed, false) || m_clock->isPlaying() || m_clock->isPaused()) {
         m_clock->stop();
         emit playbackFailed(error);
     }
@@ -137,7 +140,7 @@ void AviVideoDevice::present()
     const bool running = m_clock->isPlaying();
     if (!m_primed) {
         // The first picture is on its way; onPrimed() looks again.
-        m_awaitingPicture = (running || m_seekPending) && !m_pictureError;
+        m_awaitingPicture = (running || m_playWhenPrimed || m_seekPending) && !m_pictureError;
         return;
     }
     const std::int64_t clock = m_presentationClock.now(positionMs(), running);
@@ -176,7 +179,13 @@ Result<void> AviVideoDevice::play()
             Qt::QueuedConnection);
         return {};
     }
-    if (m_output && m_primed)
+    if (!m_primed) {
+        // The sound waits for the first pictures, so that they are not late from the start.
+        m_playWhenPrimed = true;
+        m_awaitingPicture = true;
+        return {};
+    }
+    if (m_output)
         m_output->setShown(true);
     m_clock->play();
     present();
@@ -185,12 +194,14 @@ Result<void> AviVideoDevice::play()
 
 Result<void> AviVideoDevice::pause()
 {
+    m_playWhenPrimed = false;
     m_clock->pause();
     return {};
 }
 
 Result<void> AviVideoDevice::stop()
 {
+    m_playWhenPrimed = false;
     m_clock->stop();
     return {};
 }
@@ -211,7 +222,7 @@ Result<void> AviVideoDevice::step(int frames)
 {
     const std::int64_t last = std::max<std::int64_t>(0, m_frameCount - 1);
     const std::int64_t target = std::clamp<std::int64_t>(m_shownFrame + frames, 0, last);
-    if (m_clock->isPlaying()) {
+    if (std::exchange(m_playWhenPrimed, false) || m_clock->isPlaying()) {
         m_clock->pause();
         emit pausedFromOutside();
     }

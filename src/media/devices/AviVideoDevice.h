@@ -4,12 +4,12 @@
 //
 // The sound is the clock: the movie plays as a sound fitted to the movie's length (silence for
 // a movie without one), and the pictures follow it. Opening reads the headers only; the video
-// worker opens the codec and decodes the first picture, and the window appears with that
-// picture. A movie whose first picture cannot be decoded opens, shows no window and fails its
-// first play. The worker decodes pictures ahead; the UI thread shows each one when the
-// presentation clock (the sound's clock, smoothed between its steps) reaches it, waking once a
-// picture, and drops those that come too late, never the sound. Back and Step move by one
-// picture and hold the movie there.
+// worker opens the codec and decodes the first pictures, and the window appears with the first
+// of them; a Play that comes before starts the sound once they are there. A movie whose first
+// picture cannot be decoded opens, shows no window and fails its first play. The worker decodes
+// pictures ahead; the UI thread shows each one when the presentation clock (the sound's clock,
+// smoothed between its steps) reaches it, waking once a picture, and drops those that come too
+// late, never the sound. Back and Step move by one picture and hold the movie there.
 //
 // Closing the window pauses the movie; Play shows it again. UI thread only.
 
@@ -80,6 +80,8 @@ private:
     std::int64_t m_shownFrame = 0;
     std::int64_t m_picturesShown = 0;
     bool m_primed = false;
+    // Play came before the first pictures: the sound starts when they are there.
+    bool m_playWhenPrimed = false;
     bool m_awaitingPicture = false;
     // A seek or step whose picture has not been shown yet.
     bool m_seekPending = false;

@@ -106,22 +106,28 @@ void VideoFramePump::run()
         std::lock_guard lock(m_mutex);
         m_endOfStream = true; // nothing will come, a seek included (it fails the same way)
     }
-    if (m_events.primed)
-        m_events.primed(primed ? Result<QSize>(m_decoder->displaySize())
-                               : Result<QSize>(primed.error()));
+    bool announced = !primed;
+    if (!primed && m_events.primed)
+        m_events.primed(primed.error());
 
     // The last picture decoded or passed over since the last seek: its index and time.
     std::int64_t lastIndex = -1;
     std::int64_t lastPts = -1;
     const std::int64_t finalIndex = m_decoder->frameCount() - 1; // below 0 when unknown
     std::unique_lock lock(m_mutex);
-    // Tells the owner, outside the lock, that the picture it waits for is there (or never
-    // comes).
-    const auto notifyIfWished = [&] {
-        if (!takeNotifyWish() || !m_events.pictureQueued)
+    // Tells the owner, outside the lock, that the first pictures are there, and that the
+    // picture it waits for is there (or never comes).
+    const auto notify = [&] {
+        const bool ready = !announced && (m_queue.size() >= kFramesAhead || m_endOfStream);
+        const bool wished = takeNotifyWish();
+        if (!ready && !wished)
             return;
+        announced = announced || ready;
         lock.unlock();
-        m_events.pictureQueued();
+        if (ready && m_events.primed)
+            m_events.primed(displaySize);
+        if (wished && m_events.pictureQueued)
+            m_events.pictureQueued();
         lock.lock();
     };
     for (;;) {
@@ -142,7 +148,7 @@ void VideoFramePump::run()
             lock.lock();
             if (!sought.ok() && serial == m_seekSerial) {
                 m_endOfStream = true;
-                notifyIfWished();
+                notify();
             }
             continue;
         }
@@ -158,7 +164,7 @@ void VideoFramePump::run()
             if (!skipped.ok() || !skipped.value()) {
                 if (serial == m_seekSerial) {
                     m_endOfStream = true;
-                    notifyIfWished();
+                    notify();
                 }
             } else {
                 ++lastIndex;
@@ -186,7 +192,7 @@ void VideoFramePump::run()
             lastPts = decoded.value()->ptsMs;
             m_queue.push_back(std::move(*decoded.value()));
         }
-        notifyIfWished();
+        notify();
     }
 }
 

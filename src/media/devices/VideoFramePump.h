@@ -3,11 +3,11 @@
 // UI thread takes them from when they are due.
 //
 // The worker first primes the decoder (opens the codec and decodes the first picture), which
-// is the slow part of opening a movie, and says how that went through Events::primed. It then
-// keeps kFramesAhead pictures queued, unconverted (as the codec made them) but scaled to the
-// size the owner wants them at (the movie's display size unless it says otherwise) where that
-// differs from the decoded size, so that the UI thread only converts each picture into the
-// window, at its own size.
+// is the slow part of opening a movie, fills its queue and says how that went through
+// Events::primed. It then keeps kFramesAhead pictures queued, unconverted (as the codec made
+// them) but scaled to the size the owner wants them at (the movie's display size unless it
+// says otherwise) where that differs from the decoded size, so that the UI thread only
+// converts each picture into the window, at its own size.
 //
 // Threads. The owner (UI thread) calls every public member; none waits on decoding. The worker
 // owns the decoder and calls Events on its own thread (they must not block; the device turns
@@ -43,9 +43,9 @@ public:
 
     // Called on the worker; must return at once.
     struct Events {
-        // Once, first: the decoder is primed, with the size to show its pictures at (known
-        // from the first picture), or it cannot be (the movie cannot be shown; no picture
-        // will come).
+        // Once, first: the first pictures are queued (kFramesAhead of them, or all there are),
+        // with the size to show them at (known from the first picture); or the decoder cannot
+        // be primed (the movie cannot be shown; no picture will come).
         std::function<void(const Result<QSize> &displaySize)> primed;
         // A picture was queued, or the pictures ended, after nextPictureMs() found none.
         std::function<void()> pictureQueued;
