@@ -98,16 +98,38 @@ def main():
               get("play", "midi", "fluidsynth", "cpu_s"), "fluidsynth sdl2", 2, 0.9)
     ratio_row("MIDI play peak RSS MiB", get("play", "midi", "kit", "maxrss_kb", 1 / 1024),
               get("play", "midi", "fluidsynth", "maxrss_kb", 1 / 1024), "fluidsynth sdl2", 0)
-    for a in ("mpeg4", "mjpeg", "h264"):
+    # Movies: the kit's CPU and the X server's for its pictures, beside VLC's and its X server's,
+    # taken in turn; the process alone beside mpv and ffplay. The full-HD and maximized rows
+    # are set beside VLC only.
+    movies = ("mpeg4", "mjpeg", "h264", "mpeg4_1080", "h264_1080", "h264_max")
+    names = {"h264_max": "h264 in 1920x1080 window"}
+
+    def with_x(row, who):
+        cpu = get("play", row, who, "cpu_s")
+        x = get("play", row, who, "xvfb_cpu_s")
+        return [c + xx for c, xx in zip(cpu, x)] if len(cpu) == len(x) else []
+
+    for a in movies:
+        name = names.get(a, a)
         kit = get("play", a, "kit", "cpu_s")
-        ratio_row(f"{a} play CPU s", kit, get("play", a, "vlc", "cpu_s"), "vlc xcb_x11", 2, 1.0,
+        dropped = get("play", a, "kit", "pictures_dropped")
+        shown = get("play", a, "kit", "pictures_shown")
+        pictures = (f"pictures dropped {fmt(dropped, 0)} of {fmt([d + s for d, s in zip(dropped, shown)], 0)}"
+                    if dropped and len(dropped) == len(shown) else "")
+        ratio_row(f"{name} play CPU s, kit + X", with_x(a, "kit"), with_x(a, "vlc"),
+                  "vlc xcb_x11 + X", 2, 0.8, extra=pictures)
+        ratio_row(f"{name} play CPU s", kit, get("play", a, "vlc", "cpu_s"), "vlc xcb_x11", 2,
                   extra=f"{xs(a, 'kit')} / {xs(a, 'vlc')}")
-        ratio_row(f"{a} play CPU s", kit, get("play", a, "mpv", "cpu_s"), "mpv x11", 2,
+        ratio_row(f"{name} play CPU s", kit, get("play", a, "mpv", "cpu_s"), "mpv x11", 2,
                   extra=f"{xs(a, 'kit')} / {xs(a, 'mpv')}")
-        ratio_row(f"{a} play CPU s", kit, get("play", a, "ffplay", "cpu_s"), "ffplay", 2,
+        ratio_row(f"{name} play CPU s", kit, get("play", a, "ffplay", "cpu_s"), "ffplay", 2,
                   extra=f"{xs(a, 'kit')} / {xs(a, 'ffplay')}")
-        ratio_row(f"{a} play peak RSS MiB", get("play", a, "kit", "maxrss_kb", 1 / 1024),
+        ratio_row(f"{name} play peak RSS MiB", get("play", a, "kit", "maxrss_kb", 1 / 1024),
                   get("play", a, "vlc", "maxrss_kb", 1 / 1024), "vlc xcb_x11", 0)
+        if dropped:
+            rows.append([f"{name} pictures dropped", fmt(dropped, 0), "limit 0",
+                         "", "= 0", "yes" if max(dropped) == 0 else "NO",
+                         f"shown {fmt(shown, 0)}" if shown else ""])
 
     # throughput: time to get through the file, peer / kit
     def inside(sec, row, metric):
@@ -135,7 +157,7 @@ def main():
               extra=inside("render", "midi", "probe_wall_s"))
 
     # latencies: medians over the repeated runs, their min and max beside; the goal on the max
-    for row in ("wav", "midi", "mpeg4", "mjpeg", "h264"):
+    for row in ("wav", "midi", "mpeg4", "mjpeg", "h264", "mpeg4_1080", "h264_1080"):
         med = get("open", row, "kit", "open_median_ms")
         if med:
             vals = med + get("open", row, "kit", "open_min_ms") + get("open", row, "kit", "open_max_ms")
@@ -164,14 +186,17 @@ def main():
                          f"{med[0] / 25:.2f}", "< 25",
                          "yes" if hi[0] < 25 else ("median only" if med[0] < 25 else "NO"),
                          f"handed to the sink: {handed[0]:.1f} ms" if handed else ""])
-    for row in ("wav", "midi", "mpeg4", "h264"):
+    for row in ("wav", "midi", "mpeg4", "mjpeg", "h264", "mpeg4_1080", "h264_1080"):
         busy = get("stall", row, "kit", "playing_max_busy_ms")
         if busy:
+            # A movie's UI thread shows a picture every 33 to 40 ms: it must stay far below.
+            limit = 16 if row in ("wav", "midi") else 8
             gap = get("stall", row, "kit", "playing_max_gap_ms")
             idle = get("stall", row, "kit", "idle_max_gap_ms")
             over = get("stall", row, "kit", "playing_busy_over_16ms")
-            rows.append([f"UI thread busy while {row} plays, max ms", f"{busy[0]:.1f}", "limit 16",
-                         f"{busy[0] / 16:.2f}", "<= 16", "yes" if busy[0] <= 16 else "NO",
+            rows.append([f"UI thread busy while {row} plays, max ms", f"{busy[0]:.1f}",
+                         f"limit {limit}", f"{busy[0] / limit:.2f}", f"<= {limit}",
+                         "yes" if busy[0] <= limit else "NO",
                          f"{over[0]:.0f} over 16 ms; wall gap max {gap[0]:.1f} playing, "
                          f"{idle[0]:.1f} idle" if gap and idle and over else ""])
 

@@ -12,15 +12,19 @@
 #            the bench programs) and qt-floor, the quickest Qt 6 Widgets window. --no-build
 #            skips it.
 #   media    make-media.sh from the shared bench folder into build/bench/media (or --media),
-#            once; the files are reused while all of them are there. For the section long,
-#            bench/make-long-media.sh adds a minute and an hour of each kind (about 2 GB).
+#            once, and beside it two full-HD movies (make_full_hd_movies below); the files are
+#            reused while all of them are there. For the section long, bench/make-long-media.sh
+#            adds a minute and an hour of each kind (about 2 GB).
 #   measure  sections (--only takes a regular expression over their names):
 #     start       exec -> main menu mapped on Xvfb, beside qt-floor, mpv idle and VLC's GUI
 #                 (run-peers.sh's method, the four taking turns in each run)
 #     play        S seconds of real time from exec (default 20): CPU, peak RSS and the X
 #                 server's CPU; zyr-probe --realtime with SDL's dummy audio beside ffplay
 #                 -nodisp (WAV), fluidsynth -a sdl2 on the same SoundFont (MIDI), and mpv
-#                 --vo=x11, VLC xcb_x11 and ffplay (the three movies, pictures on Xvfb)
+#                 --vo=x11, VLC xcb_x11 and ffplay (the three movies, pictures on Xvfb; the
+#                 kit's pictures shown and dropped beside), VLC alone for the full-HD movies,
+#                 and the 720p movie in a 1920x1080 window (the kit's --maximized, VLC zoomed
+#                 1.5 times)
 #     throughput  zyr-probe --decode-only beside ffmpeg -an -f null; zyr-probe --render-only
 #                 beside fluidsynth -F
 #     latency     "Open" per device type, "Play" to the first frames the output took, and the
@@ -135,9 +139,33 @@ if want long; then
     { cat "$out/long-media.log" >&2; exit 1; }
 fi
 media=$(cd "$media" && pwd)
+
+# Full-HD movies: 30 s of 1920x1080 at 25 fps, the same test picture and seeded noise as
+# make-media.sh's movies and the first 30 s of music.wav as PCM; MPEG-4 Part 2 (XVID,
+# 6 Mbit/s, no B-frames) and H.264 High (x264 medium, 8 Mbit/s ABR, B-frames), with the
+# same fixed thread count and bitexact flags, so the same packages give the same bytes.
+make_full_hd_movies() {  # DIR
+  local dir=$1 pic
+  local bx=(-fflags +bitexact -flags:v +bitexact -flags:a +bitexact)
+  pic="testsrc2=size=1920x1080:rate=25:duration=30,noise=alls=6:allf=t:all_seed=42"
+  if [[ ! -s $dir/mpeg4_1080.avi ]]; then
+    ffmpeg -hide_banner -loglevel error -y -f lavfi -i "$pic" -i "$dir/music.wav" -map 0:v \
+      -map 1:a -t 30 -c:v mpeg4 -vtag XVID -b:v 6000k -g 250 -threads 2 -pix_fmt yuv420p \
+      -c:a pcm_s16le "${bx[@]}" "$dir/mpeg4_1080.avi" || return 1
+  fi
+  if [[ ! -s $dir/h264_1080.avi ]] && ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' libx264 '; then
+    ffmpeg -hide_banner -loglevel error -y -f lavfi -i "$pic" -i "$dir/music.wav" -map 0:v \
+      -map 1:a -t 30 -c:v libx264 -preset medium -b:v 8000k -g 250 -threads 2 \
+      -pix_fmt yuv420p -c:a pcm_s16le "${bx[@]}" "$dir/h264_1080.avi" || return 1
+  fi
+}
+if [[ ! -s $media/mpeg4_1080.avi || ! -s $media/h264_1080.avi ]]; then
+  log "making the full-HD movies in $media (about 2 min)"
+  make_full_hd_movies "$media" >>"$out/media.log" 2>&1 || { cat "$out/media.log" >&2; exit 1; }
+fi
 W=$media/music.wav M=$media/song.mid
 AVIS=()
-for a in mpeg4 mjpeg h264; do [[ -f $media/$a.avi ]] && AVIS+=("$a"); done
+for a in mpeg4 mjpeg h264 mpeg4_1080 h264_1080; do [[ -f $media/$a.avi ]] && AVIS+=("$a"); done
 SF=/usr/share/sounds/sf2/default-GM.sf2
 
 for c in Xvfb xev stdbuf ffmpeg ffplay python3; do
@@ -282,8 +310,46 @@ if want start; then
 fi
 
 # --- playback ------------------------------------------------------------------------------
+# The pictures a kit's movie row showed and dropped, from the probe's line (its other figures
+# are the process's own and stay out of the row's samples).
+rec_pictures() {  # row run
+  python3 - "$1" "$2" "$tmp/cmd.out" >>"$raw" <<'PY'
+import json, sys
+row, run, path = sys.argv[1:]
+lines = [l for l in open(path) if l.startswith("{")]
+if lines:
+    line = json.loads(lines[-1])
+    for k in ("pictures_shown", "pictures_dropped"):
+        if k in line:
+            print("\t".join(["play", row, "kit", run, k, str(line[k])]))
+PY
+}
+# One movie row: the kit (its pictures shown and dropped recorded beside its CPU), VLC, and for
+# the smaller movies mpv and ffplay too. The kit's probe reports when timeout's TERM ends it.
+play_movie_row() {  # row run file [peers...]
+  local row=$1 r=$2 F=$3 who; shift 3
+  timed play "$row" kit "$r" timeout -s TERM -k 5 "$play_s" "$probe" --realtime AVIVideo "$F"
+  rec_pictures "$row" "$r"
+  for who in "$@"; do
+    case $who in
+      vlc) timed play "$row" vlc "$r" timeout -s TERM -k 5 "$play_s" "${vlc_as[@]}" cvlc "${VLCOPT[@]}" --vout=xcb_x11 "$F" ;;
+      mpv) timed play "$row" mpv "$r" timeout -s TERM -k 5 "$play_s" mpv --no-config --ao=null --vo=x11 "$F" ;;
+      ffplay) timed play "$row" ffplay "$r" timeout -s TERM -k 5 "$play_s" env SDL_RENDER_DRIVER=software ffplay -loglevel error "$F" ;;
+    esac
+  done
+}
+# The 720p movie in a 1920x1080 window, the whole screen: the kit's window given the screen's
+# available area (no window manager runs to maximize it), VLC's zoomed 1.5 times to the same
+# size. Both pictures fill the window, 16:9 in 16:9.
+play_maximized_row() {  # run
+  local r=$1 F=$media/h264.avi
+  [[ -f $F ]] || return 0
+  timed play h264_max kit "$r" timeout -s TERM -k 5 "$play_s" "$probe" --realtime --maximized AVIVideo "$F"
+  rec_pictures h264_max "$r"
+  timed play h264_max vlc "$r" timeout -s TERM -k 5 "$play_s" "${vlc_as[@]}" cvlc "${VLCOPT[@]}" --vout=xcb_x11 --zoom=1.5 "$F"
+}
 if want play; then
-  log "play: ${play_s} s each, $runs runs (about $(( (2 + 2 + 4 * ${#AVIS[@]}) * runs * play_s / 60 )) min)"
+  log "play: ${play_s} s each, $runs runs (about $(( (2 + 2 + 4 * 3 + 2 * 2 + 2) * runs * play_s / 60 )) min)"
   for r in $(seq "$runs"); do
     # Sound only: the kit headless (no display, as ffplay -nodisp and fluidsynth run).
     timed play wav kit "$r" timeout -s TERM -k 5 "$play_s" env -u DISPLAY "$probe" --realtime WaveAudio "$W"
@@ -291,12 +357,12 @@ if want play; then
     timed play midi kit "$r" timeout -s TERM -k 5 "$play_s" env -u DISPLAY "$probe" --realtime Sequencer "$M"
     timed play midi fluidsynth "$r" timeout -s TERM -k 5 "$play_s" fluidsynth -ni -q -a sdl2 "$SF" "$M"
     for a in "${AVIS[@]}"; do
-      F=$media/$a.avi
-      timed play "$a" kit "$r" timeout -s TERM -k 5 "$play_s" "$probe" --realtime AVIVideo "$F"
-      timed play "$a" vlc "$r" timeout -s TERM -k 5 "$play_s" "${vlc_as[@]}" cvlc "${VLCOPT[@]}" --vout=xcb_x11 "$F"
-      timed play "$a" mpv "$r" timeout -s TERM -k 5 "$play_s" mpv --no-config --ao=null --vo=x11 "$F"
-      timed play "$a" ffplay "$r" timeout -s TERM -k 5 "$play_s" env SDL_RENDER_DRIVER=software ffplay -loglevel error "$F"
+      case $a in
+        *_1080) play_movie_row "$a" "$r" "$media/$a.avi" vlc ;;
+        *) play_movie_row "$a" "$r" "$media/$a.avi" vlc mpv ffplay ;;
+      esac
     done
+    play_maximized_row "$r"
     log "  play run $r done"
   done
 fi
@@ -305,6 +371,7 @@ fi
 if want throughput; then
   log "throughput: decode and render, $runs runs"
   for a in "${AVIS[@]}"; do
+    [[ $a == *_1080 ]] && continue
     F=$media/$a.avi
     env -u DISPLAY "$probe" --decode-only AVIVideo "$F" >/dev/null 2>&1   # warm-up
     ffmpeg -nostdin -i "$F" -an -f null - >/dev/null 2>&1
@@ -341,7 +408,7 @@ if want latency; then
     rec_json playlat "$row" kit 1 "$tmp/p.json"
   done
   stall_rows=(wav:WaveAudio:"$W" midi:Sequencer:"$M")
-  for a in mpeg4 h264; do [[ -f $media/$a.avi ]] && stall_rows+=("$a:AVIVideo:$media/$a.avi"); done
+  for a in "${AVIS[@]}"; do stall_rows+=("$a:AVIVideo:$media/$a.avi"); done
   for entry in "${stall_rows[@]}"; do
     IFS=: read -r row type file <<<"$entry"
     "$benchbin/ui_stall" --seconds "$((play_s / 2))" "$type" "$file" >"$tmp/s.json" 2>"$tmp/s.err" ||

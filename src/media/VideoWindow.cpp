@@ -2,31 +2,63 @@
 
 #include <QCloseEvent>
 #include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace zyr::media {
 
-VideoWindow::VideoWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+namespace {
+
+// How much of a new backing store one pass of the event loop paints black: 256 pages, about
+// 1.5 ms of the kernel's zeroing.
+constexpr qsizetype kWarmBandBytes = qsizetype(1) << 20;
+
+// Backing store formats whose pixels are 32-bit words in QImage::Format_RGB32's layout once
+// their alpha byte is 0xff, as the converter writes it.
+bool takesRgb32(QImage::Format format)
+{
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+           format == QImage::Format_ARGB32_Premultiplied;
+}
+
+} // namespace
+
+VideoWindow::VideoWindow(Placement placement) : m_placement(placement), m_store(this)
 {
     setObjectName(QStringLiteral("videoWindow"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAttribute(Qt::WA_NoSystemBackground);
+    setSurfaceType(QSurface::RasterSurface);
+    m_warmTimer.setSingleShot(true);
+    m_warmTimer.setInterval(0);
+    connect(&m_warmTimer, &QTimer::timeout, this, &VideoWindow::warmNextBand);
 }
 
 void VideoWindow::prepare(const QString &title, QSize displaySize)
 {
-    // Qt reads "[*]" in a title as the place of the unsaved-changes mark and drops it; doubled,
-    // it shows once, so a file called "take[*].avi" is named as written.
-    QString shown = title;
-    setWindowTitle(shown.replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
+    setTitle(title);
     m_displaySize = displaySize;
-    m_frame = QImage();
-    resize(displaySize);
+    m_picture = VideoPicture{};
+    // The window system's window and the backing store now, so that the backing store is
+    // warmed up while the first picture is on its way.
+    create();
+    if (m_placement == Placement::FillScreen && screen() != nullptr)
+        setGeometry(screen()->availableGeometry().marginsRemoved(frameMargins()));
+    else
+        resize(displaySize);
+    resizeStore();
 }
 
-void VideoWindow::present(const QImage &frame)
+void VideoWindow::present(VideoPicture picture)
 {
-    m_frame = frame;
-    update();
+    m_picture = std::move(picture);
+    render(m_barsPainted ? Area::Picture : Area::Whole);
+}
+
+QSize VideoWindow::pictureSize() const
+{
+    return devicePictureRect().size();
 }
 
 void VideoWindow::setShown(bool shown)
@@ -41,31 +73,121 @@ void VideoWindow::setShown(bool shown)
 
 QRect VideoWindow::pictureRect() const
 {
-    const QSize source = m_displaySize.isValid() ? m_displaySize : m_frame.size();
+    const QSize source = m_displaySize.isValid() ? m_displaySize
+                         : m_picture.frame ? QSize(m_picture.frame->width, m_picture.frame->height)
+                                           : QSize();
     if (source.isEmpty())
         return {};
     const QSize fitted = source.scaled(size(), Qt::KeepAspectRatio);
     return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
 }
 
-void VideoWindow::paintEvent(QPaintEvent *)
+QRect VideoWindow::devicePictureRect() const
 {
-    QPainter painter(this);
+    const QRect logical = pictureRect();
+    const qreal ratio = devicePixelRatio();
+    if (qFuzzyCompare(ratio, 1.0))
+        return logical;
+    const QPoint topLeft(int(std::lround(logical.x() * ratio)),
+                         int(std::lround(logical.y() * ratio)));
+    const QPoint end(int(std::lround((logical.x() + logical.width()) * ratio)),
+                     int(std::lround((logical.y() + logical.height()) * ratio)));
+    return QRect(topLeft, end - QPoint(1, 1));
+}
+
+void VideoWindow::render(Area area)
+{
+    if (!isExposed())
+        return;
+    if (m_warmTimer.isActive()) {
+        m_renderWhenWarm = true; // the last band paints the whole window
+        return;
+    }
+    const QRect whole(QPoint(), size());
     const QRect picture = pictureRect();
-    // Black bars around the picture; the picture itself covers the rest.
-    const QRegion bars = QRegion(rect()).subtracted(picture);
-    for (const QRect &r : bars)
-        painter.fillRect(r, Qt::black);
-    if (m_frame.isNull()) {
-        painter.fillRect(picture, Qt::black);
+    const QRegion painted = area == Area::Whole ? QRegion(whole) : QRegion(picture);
+    if (painted.isEmpty())
+        return;
+    m_store.beginPaint(painted);
+    QPaintDevice *device = m_store.paintDevice();
+    auto *image = device != nullptr && device->devType() == QInternal::Image
+                      ? static_cast<QImage *>(device)
+                      : nullptr;
+    if (area == Area::Whole) {
+        // Black bars around the picture; the picture itself covers the rest.
+        QPainter painter(device);
+        for (const QRect &bar : QRegion(whole).subtracted(picture))
+            painter.fillRect(bar, Qt::black);
+        if (!m_picture.frame)
+            painter.fillRect(picture, Qt::black);
+    }
+    bool drawn = false;
+    if (m_picture.frame && image != nullptr && takesRgb32(image->format())) {
+        // Straight into the backing store.
+        const QRect target = devicePictureRect().intersected(image->rect());
+        uchar *const bits = image->bits() + qsizetype(target.y()) * image->bytesPerLine() +
+                            qsizetype(target.x()) * 4;
+        drawn =
+            m_converter.toRgb32(*m_picture.frame, target.size(), bits, image->bytesPerLine()).ok();
+    } else if (m_picture.frame) {
+        // Another kind of backing store: through an image and QPainter.
+        Result<QImage> converted =
+            m_converter.toImage(*m_picture.frame, devicePictureRect().size());
+        if (converted) {
+            converted.value().setDevicePixelRatio(devicePixelRatio());
+            QPainter(device).drawImage(picture.topLeft(), converted.value());
+            drawn = true;
+        }
+    }
+    if (m_picture.frame && !drawn)
+        QPainter(device).fillRect(picture, Qt::black); // a picture that cannot be converted
+    m_store.endPaint();
+    m_store.flush(painted);
+    if (area == Area::Whole)
+        m_barsPainted = true;
+}
+
+void VideoWindow::warmNextBand()
+{
+    const qsizetype rowBytes = std::max<qsizetype>(1, qsizetype(width()) * 4);
+    const int rows = int(std::max<qsizetype>(1, kWarmBandBytes / rowBytes));
+    const QRect band = QRect(0, m_warmRow, width(), rows).intersected(QRect(QPoint(), size()));
+    if (band.isEmpty())
+        return;
+    m_store.beginPaint(band);
+    QPainter(m_store.paintDevice()).fillRect(band, Qt::black);
+    m_store.endPaint();
+    m_warmRow = band.bottom() + 1;
+    if (m_warmRow < height()) {
+        m_warmTimer.start();
         return;
     }
-    if (picture.size() == m_frame.size()) {
-        painter.drawImage(picture.topLeft(), m_frame);
+    if (std::exchange(m_renderWhenWarm, false))
+        render(Area::Whole);
+}
+
+void VideoWindow::resizeStore()
+{
+    if (m_store.size() == size())
         return;
-    }
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(picture, m_frame);
+    m_store.resize(size());
+    m_barsPainted = false;
+    m_warmRow = 0;
+    m_warmTimer.start();
+}
+
+void VideoWindow::exposeEvent(QExposeEvent *)
+{
+    if (isExposed())
+        render(Area::Whole);
+}
+
+void VideoWindow::resizeEvent(QResizeEvent *)
+{
+    resizeStore();
+    m_barsPainted = false;
+    if (isExposed())
+        render(Area::Whole);
 }
 
 void VideoWindow::closeEvent(QCloseEvent *event)
@@ -76,9 +198,9 @@ void VideoWindow::closeEvent(QCloseEvent *event)
         m_onClose();
 }
 
-VideoOutputFactory videoWindowFactory()
+VideoOutputFactory videoWindowFactory(VideoWindow::Placement placement)
 {
-    return [] { return std::make_unique<VideoWindow>(); };
+    return [placement] { return std::make_unique<VideoWindow>(placement); };
 }
 
 } // namespace zyr::media

@@ -1,40 +1,83 @@
 #pragma once
+// The AVIVideo device's own top-level window: the current picture, scaled to the window with
+// its aspect ratio kept and black bars around it. Closing it only hides it and tells the
+// device, which pauses the movie.
+//
+// Pictures take the shortest way to the screen: each one is converted (libswscale) straight
+// into the window's backing store, the buffer the window system takes the pixels from (shared
+// memory on X11 and Wayland), and only the picture's area is flushed. The device's worker has
+// already scaled it to pictureSize(), so the conversion is swscale's unscaled fast path; the
+// black bars are painted only after a resize or an exposure. A backing store that is not a
+// 32-bit image (a platform of another kind) is painted with QPainter instead.
+//
+// UI thread only.
 
+#include "media/devices/FfmpegPictureConverter.h"
 #include "media/devices/VideoOutput.h"
 
-#include <QWidget>
+#include <QBackingStore>
+#include <QTimer>
+#include <QWindow>
 
 namespace zyr::media {
 
-// The AVIVideo device's own top-level window: the current frame, scaled to the window with its
-// aspect ratio kept and black bars around it. Closing it only hides it and tells the device,
-// which pauses the movie. UI thread only.
-class VideoWindow : public QWidget, public VideoOutput {
+class VideoWindow : public QWindow, public VideoOutput {
     Q_OBJECT
 public:
-    explicit VideoWindow(QWidget *parent = nullptr);
+    // How large the window is made when a movie is prepared: the movie's display size, or,
+    // frame included, the whole available area of its screen (the window system's maximized
+    // size; without a window manager, as on a bare X server, nothing else would give it that
+    // size).
+    enum class Placement { MovieSize, FillScreen };
+
+    explicit VideoWindow(Placement placement = Placement::MovieSize);
 
     void prepare(const QString &title, QSize displaySize) override;
-    void present(const QImage &frame) override;
+    void present(VideoPicture picture) override;
+    QSize pictureSize() const override;
     void setShown(bool shown) override;
     bool isShown() const override { return isVisible(); }
     void setCloseHandler(std::function<void()> handler) override { m_onClose = std::move(handler); }
 
-    QImage currentFrame() const { return m_frame; }
-    // Where the frame is drawn in the window: centred, as large as fits, aspect ratio kept.
+    // Where the picture is drawn in the window: centred, as large as fits, aspect ratio kept.
     QRect pictureRect() const;
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void exposeEvent(QExposeEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QImage m_frame;
+    enum class Area { Picture, Whole };
+    // Paints the picture (and with Area::Whole the bars) into the backing store and flushes
+    // it to the screen; nothing while the window is not exposed.
+    void render(Area area);
+    // pictureRect() in the backing store's pixels.
+    QRect devicePictureRect() const;
+    // Makes the backing store the window's size, a new one to be warmed up (see m_warmTimer).
+    void resizeStore();
+    // Paints the next band of a new backing store black (see m_warmTimer).
+    void warmNextBand();
+
+    const Placement m_placement;
+    QBackingStore m_store;
+    FfmpegPictureConverter m_converter;
+    VideoPicture m_picture;
     QSize m_displaySize;
+    bool m_barsPainted = false;
     std::function<void()> m_onClose;
+    // A new backing store gets its memory pages on first write, which for a full-HD window
+    // means some 2000 pages zeroed by the kernel: about 10 ms, too long for one stretch of the
+    // UI thread. After a resize the window paints its backing store black one band at a time,
+    // one band per pass of the event loop, before the pictures need it; a paint asked for
+    // meanwhile waits for the last band.
+    QTimer m_warmTimer;
+    int m_warmRow = 0;
+    bool m_renderWhenWarm = false;
 };
 
-// The application's video outputs: a VideoWindow each.
-VideoOutputFactory videoWindowFactory();
+// The application's video outputs: a VideoWindow each, placed as `placement` says.
+VideoOutputFactory
+videoWindowFactory(VideoWindow::Placement placement = VideoWindow::Placement::MovieSize);
 
 } // namespace zyr::media

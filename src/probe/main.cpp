@@ -2,18 +2,22 @@
 // plays it to its end and prints one JSON object on one line. For tests and benchmarks; not
 // part of the kit.
 //
-//   zyr-probe [--realtime] DEVICETYPE [PATH]
+//   zyr-probe [--realtime [--maximized]] DEVICETYPE [PATH]
 //   zyr-probe --decode-only AVIVideo PATH
 //   zyr-probe --render-only Sequencer PATH
 //
 // By default the sound goes to a sink that plays faster than real time; --realtime uses the
 // normal output (SDL, or the silent clock without a sound card), and shows a movie in its
-// window. --decode-only decodes a movie's pictures as fast as possible without converting or
-// showing them, for throughput, and reports the pictures decoded. --render-only plays a MIDI file
-// through the synthesizer the Sequencer device uses, into nothing and as fast as possible, the
-// SoundFont load included, and reports the seconds of sound rendered. Exits 0 whenever it could
-// report, a refused file included; 2 for a wrong command line.
+// window, at the movie's size or with --maximized filling the screen's available area; for a
+// movie the line then also holds the pictures shown and dropped. A TERM signal ends the play
+// where it is: the line is printed, and the probe then ends by the signal. --decode-only decodes a
+// movie's pictures as fast as possible without converting or showing them, for throughput, and
+// reports the pictures decoded. --render-only plays a MIDI file through the synthesizer the
+// Sequencer device uses, into nothing and as fast as possible, the SoundFont load included, and
+// reports the seconds of sound rendered. Exits 0 whenever it could report, a refused file included;
+// 2 for a wrong command line.
 
+#include "media/devices/AviVideoDevice.h"
 #include "media/devices/FfmpegVideoDecoder.h"
 #include "media/devices/MidiFileReader.h"
 #include "media/devices/MidiSynthSource.h"
@@ -30,8 +34,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -51,7 +61,7 @@ constexpr int kPlayGraceMs = 30000;
 
 int usage()
 {
-    std::fputs("usage: zyr-probe [--realtime] DEVICETYPE [PATH]\n"
+    std::fputs("usage: zyr-probe [--realtime [--maximized]] DEVICETYPE [PATH]\n"
                "       zyr-probe --decode-only AVIVideo PATH\n"
                "       zyr-probe --render-only Sequencer PATH\n",
                stderr);
@@ -156,16 +166,60 @@ int renderOnly(const QString &path)
     return 0;
 }
 
+// SIGTERM as a file descriptor the event loop watches, so that a play ended from outside
+// (a benchmark's time limit) still reports. Blocked before any thread starts, so that every
+// thread leaves it to the descriptor.
+class TermSignal {
+public:
+    TermSignal()
+    {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
+        m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
+    }
+    TermSignal(const TermSignal &) = delete;
+    TermSignal &operator=(const TermSignal &) = delete;
+    ~TermSignal()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int fd() const { return m_fd; }
+    // Leaves the signal to its default again on this thread (the modes that do not report
+    // on it): the process ends at once.
+    void release() { pthread_sigmask(SIG_UNBLOCK, &m_set, nullptr); }
+    // Ends the process by the signal, as it would have ended without the descriptor.
+    [[noreturn]] void endBySignal()
+    {
+        std::signal(SIGTERM, SIG_DFL);
+        pthread_sigmask(SIG_UNBLOCK, &m_set, nullptr);
+        std::raise(SIGTERM);
+        std::_Exit(128 + SIGTERM);
+    }
+
+private:
+    sigset_t m_set{};
+    int m_fd = -1;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    TermSignal term;
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     const bool realtime = args.removeAll(QStringLiteral("--realtime")) > 0;
+    const bool maximized = args.removeAll(QStringLiteral("--maximized")) > 0;
+    if (maximized && !realtime)
+        return usage();
+    if (args.contains(QStringLiteral("--decode-only")) ||
+        args.contains(QStringLiteral("--render-only")))
+        term.release();
     if (args.removeAll(QStringLiteral("--decode-only")) > 0) {
         if (args.size() != 2 ||
             args[0].compare(QLatin1String("AVIVideo"), Qt::CaseInsensitive) != 0)
@@ -195,11 +249,26 @@ int main(int argc, char **argv)
     context.sinks = realtime ? defaultAudioSinkFactory()
                              : AudioSinkFactory([] { return std::make_unique<TestAudioSink>(); });
     if (realtime)
-        context.videoOutputs = videoWindowFactory();
+        context.videoOutputs = videoWindowFactory(maximized ? VideoWindow::Placement::FillScreen
+                                                            : VideoWindow::Placement::MovieSize);
+    // The device types as the control makes them, keeping hold of a movie to count its pictures.
+    QPointer<AviVideoDevice> movie;
+    context.makeDevice = [&movie, base = context](const QString &type) {
+        const DeviceType *known = findDeviceType(type);
+        std::unique_ptr<MediaDevice> device = known ? known->make(base) : nullptr;
+        movie = qobject_cast<AviVideoDevice *>(device.get());
+        return device;
+    };
     control.setDeviceContext(std::move(context));
     QJsonArray doneCodes;
     QObject::connect(&control, &MediaControl::done, &app, [&](int code) {
         doneCodes.append(code);
+        QCoreApplication::exit(0);
+    });
+    bool terminated = false;
+    QSocketNotifier termNotifier(term.fd(), QSocketNotifier::Read);
+    QObject::connect(&termNotifier, &QSocketNotifier::activated, &app, [&] {
+        terminated = true;
         QCoreApplication::exit(0);
     });
 
@@ -217,7 +286,9 @@ int main(int argc, char **argv)
             QCoreApplication::exit(0);
         });
         QCoreApplication::exec();
-        if (timedOut)
+        if (terminated)
+            message = QStringLiteral("The play was ended by a TERM signal.");
+        else if (timedOut)
             message = QStringLiteral("The play did not end in time.");
         else if (control.error() > 0)
             message = control.errorMessage();
@@ -232,6 +303,12 @@ int main(int argc, char **argv)
                     {QStringLiteral("done"), doneCodes},
                     {QStringLiteral("wall_s"), double(wall.nsecsElapsed()) / 1e9},
                     {QStringLiteral("cpu_s"), cpuSeconds() - cpuStart}};
+    if (movie && realtime) {
+        out.insert(QStringLiteral("pictures_shown"), qint64(movie->picturesShown()));
+        out.insert(QStringLiteral("pictures_dropped"), qint64(movie->droppedFrames()));
+    }
     printJson(out);
+    if (terminated)
+        term.endBySignal();
     return 0;
 }

@@ -16,6 +16,7 @@ class TestProbe : public QObject {
     Q_OBJECT
 private slots:
     void reportsAPlayAndARefusal();
+    void reportsThePicturesOfAMovie();
     void wrongCommandLine();
     void endsOnTerminate();
     void decodesAndRendersOnly();
@@ -75,19 +76,49 @@ void TestProbe::reportsAPlayAndARefusal()
     QVERIFY(r.value(QStringLiteral("error")).toInt() > 0);
 }
 
+void TestProbe::reportsThePicturesOfAMovie()
+{
+    // In real time the movie shows in its window (offscreen here), filling the screen with
+    // --maximized. Every picture is shown or dropped, and the line counts both; the last one
+    // may still be on its way when Done ends the probe.
+    QTemporaryDir dir;
+    zyr::test::MovieOptions o;
+    o.rateNum = 10;
+    o.frames = 10;
+    const QString avi = dir.filePath(QStringLiteral("second.avi"));
+    QVERIFY(zyr::test::MovieWriter::write(avi, o));
+    for (const QStringList &mode :
+         {QStringList{QStringLiteral("--realtime")},
+          QStringList{QStringLiteral("--realtime"), QStringLiteral("--maximized")}}) {
+        int code = -1;
+        const QJsonObject r = probe(mode + QStringList{QStringLiteral("AVIVideo"), avi}, &code);
+        QCOMPARE(code, 0);
+        QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{1});
+        const int shown = r.value(QStringLiteral("pictures_shown")).toInt(-1);
+        const int dropped = r.value(QStringLiteral("pictures_dropped")).toInt(-1);
+        QVERIFY2(shown >= 1 && dropped >= 0 && shown + dropped >= o.frames - 1 &&
+                     shown + dropped <= o.frames,
+                 qPrintable(QStringLiteral("%1 shown, %2 dropped").arg(shown).arg(dropped)));
+    }
+}
+
 void TestProbe::wrongCommandLine()
 {
-    QProcess p;
-    p.start(QStringLiteral(ZYR_PROBE_PATH), {});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 2);
-    QVERIFY(p.readAllStandardOutput().isEmpty());
+    for (const QStringList &args :
+         {QStringList{}, QStringList{QStringLiteral("--maximized"), QStringLiteral("AVIVideo")}}) {
+        QProcess p;
+        p.start(QStringLiteral(ZYR_PROBE_PATH), args);
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardOutput().isEmpty());
+    }
 }
 
 void TestProbe::endsOnTerminate()
 {
     // Playing in real time through SDL (its dummy driver here), a long sound; a SIGTERM must
-    // end the process at once, as it ends any program the user or the session stops.
+    // end the process at once, as it ends any program the user or the session stops, after it
+    // has printed where the play stood.
     QTemporaryDir dir;
     zyr::test::WavOptions o;
     o.sampleRate = 8000;
@@ -105,6 +136,10 @@ void TestProbe::endsOnTerminate()
     // Ended by the signal, not by the minute of sound running out.
     QVERIFY2(p.waitForFinished(30000), "the process went on after SIGTERM");
     QCOMPARE(p.exitStatus(), QProcess::CrashExit); // ended by the signal
+    const QJsonObject r = QJsonDocument::fromJson(p.readAllStandardOutput().trimmed()).object();
+    QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{});
+    QVERIFY(r.value(QStringLiteral("message")).toString().contains(QStringLiteral("TERM")));
+    QVERIFY(r.value(QStringLiteral("position_ms")).toInt() >= 0);
 }
 
 void TestProbe::decodesAndRendersOnly()

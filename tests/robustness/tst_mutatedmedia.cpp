@@ -136,11 +136,12 @@ private:
 class CountingOutput : public VideoOutput {
 public:
     void prepare(const QString &, QSize) override {}
-    void present(const QImage &frame) override
+    void present(VideoPicture picture) override
     {
-        if (frame.isNull())
+        if (!picture.frame || picture.frame->width <= 0 || picture.frame->height <= 0)
             ++m_nullPictures;
     }
+    QSize pictureSize() const override { return {}; }
     void setShown(bool shown) override { m_shown = shown; }
     bool isShown() const override { return m_shown; }
     void setCloseHandler(std::function<void()>) override {}

@@ -9,15 +9,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zyr::media {
 
 AviVideoDevice::AviVideoDevice(AudioSinkFactory sinks, VideoOutputFactory outputs, QObject *parent)
     : MediaDevice(parent), m_sinks(std::move(sinks)), m_outputs(std::move(outputs))
 {
-    m_presentTimer.setInterval(kPresentTickMs);
+    m_presentTimer.setSingleShot(true);
     m_presentTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_presentTimer, &QTimer::timeout, this, &AviVideoDevice::presentDue);
+    connect(&m_presentTimer, &QTimer::timeout, this, &AviVideoDevice::present);
 }
 
 AviVideoDevice::~AviVideoDevice()
@@ -29,7 +30,8 @@ AviVideoDevice::~AviVideoDevice()
 
 Result<void> AviVideoDevice::open(const QString &fileName)
 {
-    Result<std::unique_ptr<FfmpegVideoDecoder>> video = FfmpegVideoDecoder::open(fileName);
+    // Headers only: the codec opens and the first picture decodes on the video worker.
+    Result<std::unique_ptr<FfmpegVideoDecoder>> video = FfmpegVideoDecoder::openHeaders(fileName);
     if (!video.ok())
         return video.error();
     FfmpegVideoDecoder &decoder = *video.value();
@@ -43,7 +45,8 @@ Result<void> AviVideoDevice::open(const QString &fileName)
     // The movie's sound where it has one that decodes; silence of its length otherwise.
     std::unique_ptr<AudioSource> sound;
     if (decoder.hasAudio()) {
-        Result<std::unique_ptr<FfmpegAudioDecoder>> audio = FfmpegAudioDecoder::open(fileName);
+        Result<std::unique_ptr<FfmpegAudioDecoder>> audio =
+            FfmpegAudioDecoder::open(fileName, FfmpegAudioDecoder::StreamFacts::FromAviHeaders);
         if (audio.ok())
             sound = std::make_unique<FfmpegAudioSource>(std::move(audio).value());
     }
@@ -54,20 +57,15 @@ Result<void> AviVideoDevice::open(const QString &fileName)
     if (!sink)
         return makeError(ErrorKind::DeviceUnavailable, QStringLiteral("No audio output."));
 
-    // The first picture shows as soon as the movie is open.
-    Result<std::optional<VideoFrame>> first = decoder.next();
+    m_title = QFileInfo(fileName).fileName();
     m_output = m_outputs ? m_outputs() : nullptr;
     if (m_output) {
-        m_output->prepare(QFileInfo(fileName).fileName(), decoder.displaySize());
-        if (first.ok() && first.value())
-            m_output->present(first.value()->image);
         m_output->setCloseHandler([this] {
             if (m_clock && m_clock->isPlaying()) {
                 m_clock->pause();
                 emit pausedFromOutside();
             }
         });
-        m_output->setShown(true);
     }
     m_shownFrame = 0;
 
@@ -75,8 +73,45 @@ Result<void> AviVideoDevice::open(const QString &fileName)
         std::make_unique<FittedAudioSource>(std::move(sound), lengthFrames), std::move(sink));
     connect(m_clock.get(), &AudioPlayback::finished, this, &MediaDevice::playbackFinished);
     connect(m_clock.get(), &AudioPlayback::failed, this, &MediaDevice::playbackFailed);
-    m_pump = std::make_unique<VideoFramePump>(std::move(video).value());
+    // The end of the sound leaves the last pictures due.
+    connect(m_clock.get(), &AudioPlayback::finished, this, &AviVideoDevice::present);
+
+    VideoFramePump::Events events;
+    events.primed = [this](const Result<QSize> &displaySize) {
+        QMetaObject::invokeMethod(
+            this, [this, displaySize] { onPrimed(displaySize); }, Qt::QueuedConnection);
+    };
+    events.pictureQueued = [this] {
+        QMetaObject::invokeMethod(this, &AviVideoDevice::present, Qt::QueuedConnection);
+    };
+    m_pump = std::make_unique<VideoFramePump>(std::move(video).value(), std::move(events));
     return {};
+}
+
+void AviVideoDevice::onPrimed(const Result<QSize> &displaySize)
+{
+    if (!displaySize) {
+        failPictures(displaySize.error());
+        return;
+    }
+    m_primed = true;
+    if (std::exchange(m_playWhenPrimed, false))
+        m_clock->play();
+    if (!m_output)
+        return;
+    m_output->prepare(m_title, displaySize.value());
+    m_output->setShown(true);
+    present();
+}
+
+void AviVideoDevice::failPictures(const MediaError &error)
+{
+    m_pictureError = error;
+    m_awaitingPicture = false;
+    if (std::exchange(m_playWhenPrimed, false) || m_clock->isPlaying() || m_clock->isPaused()) {
+        m_clock->stop();
+        emit playbackFailed(error);
+    }
 }
 
 std::int64_t AviVideoDevice::frameToMs(std::int64_t index) const
@@ -95,50 +130,78 @@ std::int64_t AviVideoDevice::positionMs() const
                     (frames * 1000 + m_clockRate / 2) / std::max<std::int64_t>(1, m_clockRate));
 }
 
-void AviVideoDevice::presentDue()
+void AviVideoDevice::present()
 {
+    m_presentTimer.stop();
+    m_awaitingPicture = false;
+    // Without an output nothing is shown, and the worker rests with its queue full.
     if (!m_pump || !m_output)
         return;
-    const std::int64_t clock = positionMs();
-    m_pump->setClock(clock);
-    // Half a picture early is on time: the clock moves in sound periods, not pictures.
-    const auto halfFrame = std::int64_t(500.0 / std::max(1.0, m_frameRate));
-    const std::optional<VideoFrame> frame = m_pump->takeDue(clock, halfFrame);
-    if (frame) {
-        m_output->present(frame->image);
-        m_shownFrame = frame->index;
-        m_idleTicks = 0;
+    const bool running = m_clock->isPlaying();
+    if (!m_primed) {
+        // The first picture is on its way; onPrimed() looks again.
+        m_awaitingPicture = (running || m_playWhenPrimed || m_seekPending) && !m_pictureError;
+        return;
     }
-    // Standing still (paused, stopped, ended), the timer shows what a seek, step or the end
-    // still brings, and stops once no picture has come for a while, until the next play, seek
-    // or step.
-    else if (!m_clock->isPlaying() && ++m_idleTicks > kIdleTicks)
-        m_presentTimer.stop();
-}
-
-void AviVideoDevice::wakePresenter()
-{
-    m_idleTicks = 0;
-    m_presentTimer.start();
+    const std::int64_t clock = m_presentationClock.now(positionMs(), running);
+    m_pump->setClock(clock);
+    m_pump->setPictureSize(m_output->pictureSize());
+    std::optional<VideoPicture> picture = m_pump->takeDue(clock, kOnTimeMs);
+    if (picture) {
+        m_shownFrame = picture->index;
+        ++m_picturesShown;
+        m_seekPending = false;
+        m_output->present(std::move(*picture));
+    }
+    // When to look again: at the next picture's time while the clock runs; when the worker
+    // queues one while none is queued (it says so); otherwise at the next play, seek or step.
+    const std::optional<std::int64_t> next = m_pump->nextPictureMs();
+    if (!next) {
+        m_awaitingPicture = (running || m_seekPending) && !m_pump->atEnd();
+        return;
+    }
+    if (running) {
+        std::int64_t wait = std::max<std::int64_t>(0, *next - kOnTimeMs - clock);
+        if (!picture)
+            wait = std::max<std::int64_t>(wait, kRecheckMs);
+        m_presentTimer.start(int(std::min<std::int64_t>(wait, m_lengthMs + 1000)));
+    } else if (*next <= clock + kOnTimeMs) {
+        m_presentTimer.start(0); // standing still, and more is due (the end of the movie)
+    }
 }
 
 Result<void> AviVideoDevice::play()
 {
+    if (m_pictureError) {
+        // Reported once the control has started the play, so that it ends with Done.
+        QMetaObject::invokeMethod(
+            this, [this, error = *m_pictureError] { emit playbackFailed(error); },
+            Qt::QueuedConnection);
+        return {};
+    }
+    if (!m_primed) {
+        // The sound waits for the first pictures, so that they are not late from the start.
+        m_playWhenPrimed = true;
+        m_awaitingPicture = true;
+        return {};
+    }
     if (m_output)
         m_output->setShown(true);
     m_clock->play();
-    wakePresenter();
+    present();
     return {};
 }
 
 Result<void> AviVideoDevice::pause()
 {
+    m_playWhenPrimed = false;
     m_clock->pause();
     return {};
 }
 
 Result<void> AviVideoDevice::stop()
 {
+    m_playWhenPrimed = false;
     m_clock->stop();
     return {};
 }
@@ -148,7 +211,8 @@ Result<void> AviVideoDevice::seek(std::int64_t positionMs)
     const std::int64_t ms = std::clamp<std::int64_t>(positionMs, 0, m_lengthMs);
     m_clock->seekToFrame(ms * m_clockRate / 1000);
     m_pump->seekToMs(ms);
-    wakePresenter();
+    m_seekPending = true;
+    present();
     m_shownFrame = std::min<std::int64_t>(std::max<std::int64_t>(0, m_frameCount - 1),
                                           std::int64_t(double(ms) * m_frameRate / 1000.0));
     return {};
@@ -158,14 +222,15 @@ Result<void> AviVideoDevice::step(int frames)
 {
     const std::int64_t last = std::max<std::int64_t>(0, m_frameCount - 1);
     const std::int64_t target = std::clamp<std::int64_t>(m_shownFrame + frames, 0, last);
-    if (m_clock->isPlaying()) {
+    if (std::exchange(m_playWhenPrimed, false) || m_clock->isPlaying()) {
         m_clock->pause();
         emit pausedFromOutside();
     }
     const std::int64_t ms = frameToMs(target);
     m_clock->seekToFrame(ms * m_clockRate / 1000);
     m_pump->seekToFrame(target);
-    wakePresenter();
+    m_seekPending = true;
+    present();
     m_shownFrame = target; // the next step counts from here, shown yet or not
     return {};
 }

@@ -1,8 +1,10 @@
 #include "media/devices/FfmpegAudioDecoder.h"
 
+#include "media/devices/ContainerSniffing.h"
 #include "media/devices/FfmpegErrors.h"
 #include "media/devices/FfmpegInput.h"
 #include "media/devices/FfmpegMixingResampler.h"
+#include "media/devices/RiffWaveHeader.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -14,7 +16,6 @@ extern "C" {
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
@@ -24,110 +25,6 @@ extern "C" {
 namespace zyr::media {
 
 namespace {
-
-// RIFF size fields are checked against the real file size, never against each other:
-//   - A size field of 0 or 0xFFFFFFFF is what writers that stream (or crashed before patching the
-//     header) leave behind. Such a RIFF size is accepted as is; such a data size means "the data
-//     runs to the end of the file", and the length follows from the bytes actually there.
-//   - Any other RIFF size may claim at most kSizeSlack bytes beyond the end of the file, and a
-//     data chunk may end at most kSizeSlack bytes past it. The one byte allows for the pad byte
-//     that RIFF puts after an odd-sized chunk, which some writers count but do not write. More is
-//     a truncated file or a lying header, and open() refuses it as CorruptMedia.
-//   - Sizes smaller than the file are fine (taggers append chunks or junk after the RIFF form).
-//   - A data chunk with no bytes at all (size 0 with nothing after it, or a size that holds less
-//     than one sample frame) is refused: there is nothing to play.
-constexpr qint64 kSizeSlack = 1;
-constexpr quint32 kStreamingSizeZero = 0;
-constexpr quint32 kStreamingSizeMax = 0xFFFFFFFFu;
-
-struct WaveFacts {
-    bool isWave = false;    // "RIFF" .... "WAVE"
-    qint64 dataOffset = -1; // first byte of the data chunk's payload
-    qint64 dataBytes = 0;   // payload bytes that are really in the file
-    qint64 factFrames = -1; // sample frames from a 'fact' chunk before the data, if any
-};
-
-bool isStreamingSize(quint32 size)
-{
-    return size == kStreamingSizeZero || size == kStreamingSizeMax;
-}
-
-// Walks the chunk headers of a RIFF WAVE file (8 bytes per chunk, seeking over the payloads) to
-// find where the data chunk starts and how much of it the file really holds. Reads nothing else,
-// so it costs a few small reads whatever the size of the file. A file that is not RIFF WAVE comes
-// back with isWave false and is left to FFmpeg.
-Result<WaveFacts> inspectWave(QFile &file, const QString &name)
-{
-    WaveFacts facts;
-    const qint64 fileSize = file.size();
-    const QByteArray head = file.read(12);
-    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE") {
-        return facts;
-    }
-    facts.isWave = true;
-
-    const quint32 riffSize = qFromLittleEndian<quint32>(head.constData() + 4);
-    if (!isStreamingSize(riffSize) && qint64(riffSize) + 8 > fileSize + kSizeSlack) {
-        return makeError(ErrorKind::CorruptMedia,
-                         QStringLiteral("The sound file %1 is truncated or damaged: its header "
-                                        "announces %2 bytes, but the file holds only %3.")
-                             .arg(quoted(name))
-                             .arg(qint64(riffSize) + 8)
-                             .arg(fileSize));
-    }
-
-    qint64 position = 12;
-    while (position + 8 <= fileSize) {
-        if (!file.seek(position)) {
-            return makeError(ErrorKind::FileUnreadable,
-                             QStringLiteral("The file %1 cannot be read: %2")
-                                 .arg(quoted(name), file.errorString()));
-        }
-        const QByteArray header = file.read(8);
-        if (header.size() != 8) {
-            return makeError(ErrorKind::FileUnreadable,
-                             QStringLiteral("The file %1 cannot be read: %2")
-                                 .arg(quoted(name), file.errorString()));
-        }
-        const QByteArray id = header.left(4);
-        const quint32 size = qFromLittleEndian<quint32>(header.constData() + 4);
-        const qint64 payload = position + 8;
-
-        if (id == "fact" && size >= 4 && payload + 4 <= fileSize) {
-            const QByteArray count = file.read(4);
-            if (count.size() == 4) {
-                facts.factFrames = qFromLittleEndian<quint32>(count.constData());
-            }
-        }
-        if (id == "data") {
-            facts.dataOffset = payload;
-            const qint64 available = fileSize - payload;
-            if (isStreamingSize(size)) {
-                facts.dataBytes = available;
-            } else if (payload + qint64(size) > fileSize + kSizeSlack) {
-                return makeError(ErrorKind::CorruptMedia,
-                                 QStringLiteral("The sound file %1 is truncated or damaged: its "
-                                                "sound data should be %2 bytes long, but only %3 "
-                                                "are in the file.")
-                                     .arg(quoted(name))
-                                     .arg(size)
-                                     .arg(available));
-            } else {
-                facts.dataBytes = std::min<qint64>(size, available);
-            }
-            if (facts.dataBytes <= 0) {
-                return makeError(
-                    ErrorKind::CorruptMedia,
-                    QStringLiteral("The sound file %1 contains no sound.").arg(quoted(name)));
-            }
-            return facts;
-        }
-        position = payload + qint64(size) + (size & 1u);
-    }
-    return makeError(
-        ErrorKind::CorruptMedia,
-        QStringLiteral("The sound file %1 is damaged: it has no sound data.").arg(quoted(name)));
-}
 
 // Demuxers FFmpeg uses for still pictures. FFmpeg reports a picture as a one-frame video, and a
 // picture is never something the sound device should try to play.
@@ -173,6 +70,21 @@ bool isNeverSound(AVMediaType type)
            type == AVMEDIA_TYPE_ATTACHMENT || type == AVMEDIA_TYPE_DATA;
 }
 
+// Whether the headers describe every sound stream well enough to decode it: a known codec, a
+// rate and channels. FFmpeg's AVI demuxer fills these from the stream headers.
+bool audioStreamsDescribed(const AVFormatContext *fmt)
+{
+    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+        const AVCodecParameters *codec = fmt->streams[i]->codecpar;
+        if (codec->codec_type == AVMEDIA_TYPE_AUDIO &&
+            (codec->codec_id == AV_CODEC_ID_NONE || codec->sample_rate <= 0 ||
+             codec->ch_layout.nb_channels <= 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 FfmpegAudioDecoder::~FfmpegAudioDecoder()
@@ -180,7 +92,8 @@ FfmpegAudioDecoder::~FfmpegAudioDecoder()
     av_channel_layout_uninit(&m_swrInLayout);
 }
 
-Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QString &path)
+Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QString &path,
+                                                                     StreamFacts facts)
 {
     if (const Result<void> checked = checkMediaFile(path, QStringLiteral("sound file"));
         !checked.ok()) {
@@ -189,6 +102,7 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     const QString name = QFileInfo(path).fileName();
 
     WaveFacts wave;
+    bool isAvi = false;
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
@@ -196,6 +110,8 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
                              QStringLiteral("The file %1 cannot be read: %2")
                                  .arg(quoted(name), file.errorString()));
         }
+        isAvi =
+            sniffContainer(file.peek(kSniffBytes), file.size()).container == KnownContainer::Avi;
         auto inspected = inspectWave(file, name);
         if (!inspected) {
             return inspected.error();
@@ -234,7 +150,9 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     }
     // A WAVE header says everything the decoder needs; other containers may need packets read
     // to fill in codec parameters and the duration. This reads a bounded amount, never the file.
-    if (!wave.isWave) {
+    const bool headersTell =
+        facts == StreamFacts::FromAviHeaders && isAvi && audioStreamsDescribed(fmt);
+    if (!wave.isWave && !headersTell) {
         // Only the sound is analysed: pictures are never decoded here, and analysing them is
         // the costly part (H.264 at 720p: about 60 ms against under 1 ms without them).
         for (unsigned i = 0; i < fmt->nb_streams; ++i) {

@@ -34,6 +34,12 @@ public:
     // the resampler's filter for such a ratio takes many seconds to build.
     static constexpr int kMaxSourceRate = 2 * AudioFormat::kMaxSampleRate;
 
+    // How open() learns the streams of a file that is not RIFF WAVE: FFmpeg's analysis, which
+    // reads and decodes packets of every stream and tells the length; or, for an AVI whose
+    // headers describe its streams, the headers alone, which leave the length unknown unless
+    // they state it (the AVIVideo device fits the sound to the movie's length anyway).
+    enum class StreamFacts { Analysed, FromAviHeaders };
+
     FfmpegAudioDecoder(const FfmpegAudioDecoder &) = delete;
     FfmpegAudioDecoder &operator=(const FfmpegAudioDecoder &) = delete;
     ~FfmpegAudioDecoder();
@@ -50,7 +56,8 @@ public:
     //                     no samples, or any audio file whose header or first packet fails to
     //                     decode.
     // Any thread (the UI thread in practice); reads headers and the first packet only.
-    static Result<std::unique_ptr<FfmpegAudioDecoder>> open(const QString &path);
+    static Result<std::unique_ptr<FfmpegAudioDecoder>>
+    open(const QString &path, StreamFacts facts = StreamFacts::Analysed);
 
     // Facts about the source; fixed after open. Owner thread, or any thread once open() returned.
     int sourceSampleRate() const { return m_sourceRate; }

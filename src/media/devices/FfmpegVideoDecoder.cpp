@@ -1,25 +1,13 @@
 #include "media/devices/FfmpegVideoDecoder.h"
 
 #include "media/devices/FfmpegErrors.h"
-#include "media/devices/FfmpegInput.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
-#include <libavutil/mem.h>
-#include <libavutil/pixdesc.h>
 }
 
-#include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
-#include <QtEndian>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <initializer_list>
-#include <iterator>
 #include <utility>
 
 namespace zyr::media {
@@ -29,18 +17,6 @@ namespace {
 // The largest picture decoded on one thread: full HD (1080 lines are coded as 1088).
 constexpr std::int64_t kOneThreadMaxPixels = 1920 * 1088;
 
-// A RIFF size may claim this many bytes beyond the end of the file: the pad byte after an
-// odd-sized last chunk, which some writers count but do not write.
-constexpr qint64 kRiffSizeSlack = 1;
-// Sizes left by writers that stream or crashed before patching the header: no claim at all.
-constexpr quint32 kStreamingSizeZero = 0;
-constexpr quint32 kStreamingSizeMax = 0xFFFFFFFFu;
-
-// Rates above this are timestamps in disguise (a millisecond time base read as a rate).
-constexpr double kMaxFrameRate = 1000.0;
-constexpr AVRational kFallbackFrameRate{25, 1};
-// The smallest room a picture takes in an AVI file: the header of its chunk.
-constexpr std::int64_t kAviChunkHeaderBytes = 8;
 // A sample aspect ratio further from square than this is a broken header, not a real pixel.
 constexpr double kMaxPixelStretch = 8.0;
 
@@ -51,110 +27,6 @@ constexpr std::int64_t kFarthestSeek = std::int64_t{1} << 40;
 // Container seeks one seek may take when they land after the target: each steps back twice
 // as far as the one before, from one second; the last goes back to the start of the stream.
 constexpr int kSeekAttempts = 8;
-
-// Containers recognised from their first bytes. A file that starts like one of them is meant
-// to be a movie, so a header FFmpeg cannot read is damage, not a foreign format.
-enum class Container { Unknown, Avi, Matroska, IsoMedia };
-
-struct Sniffed {
-    Container container = Container::Unknown;
-    // AVI only: the RIFF size claims more bytes than the file holds.
-    bool truncated = false;
-};
-
-Sniffed sniff(const QByteArray &head, qint64 fileSize)
-{
-    Sniffed result;
-    if (head.size() >= 12 && head.startsWith("RIFF") && head.mid(8, 4) == "AVI ") {
-        result.container = Container::Avi;
-        const quint32 riffSize = qFromLittleEndian<quint32>(head.constData() + 4);
-        result.truncated = riffSize != kStreamingSizeZero && riffSize != kStreamingSizeMax &&
-                           qint64(riffSize) + 8 > fileSize + kRiffSizeSlack;
-    } else if (head.startsWith("\x1a\x45\xdf\xa3")) {
-        result.container = Container::Matroska;
-    } else if (head.size() >= 8 && (head.mid(4, 4) == "ftyp" || head.mid(4, 4) == "moov")) {
-        result.container = Container::IsoMedia;
-    }
-    return result;
-}
-
-bool nameIsOneOf(const QByteArray &name, std::initializer_list<const char *> names)
-{
-    return std::any_of(names.begin(), names.end(),
-                       [&name](const char *candidate) { return name == candidate; });
-}
-
-// Demuxers that only ever deliver still pictures or numbered picture sequences. FFmpeg shows
-// them as video, but they are not movies.
-bool isPictureDemuxer(const char *name)
-{
-    const QByteArray demuxer(name);
-    return demuxer.endsWith("_pipe") ||
-           nameIsOneOf(demuxer, {"image2", "image2pipe", "ico", "alias_pix", "brender_pix"});
-}
-
-// Demuxers for picture formats that may or may not move: a GIF, an APNG or a raw JPEG stream
-// with one frame is a still picture, with several an animation.
-bool isAnimatedPictureDemuxer(const char *name)
-{
-    return nameIsOneOf(QByteArray(name), {"gif", "apng", "mjpeg", "mpjpeg"});
-}
-
-// FFmpeg renders text files (by extension or by a SAUCE record) as ANSI art video.
-bool isTextCodec(AVCodecID id)
-{
-    return id == AV_CODEC_ID_ANSI || id == AV_CODEC_ID_BINTEXT || id == AV_CODEC_ID_XBIN ||
-           id == AV_CODEC_ID_IDF;
-}
-
-bool isStillStream(const AVStream *stream)
-{
-    return (stream->disposition & (AV_DISPOSITION_ATTACHED_PIC | AV_DISPOSITION_STILL_IMAGE)) != 0;
-}
-
-bool isValidRate(AVRational rate)
-{
-    return rate.num > 0 && rate.den > 0 && av_q2d(rate) <= kMaxFrameRate;
-}
-
-// The swscale matrix for a frame's colour space. Streams that state none get BT.601 up to
-// standard definition and BT.709 for HD sizes, as players commonly assume.
-int swsColorSpace(const AVFrame &frame)
-{
-    switch (frame.colorspace) {
-    case AVCOL_SPC_BT709:
-        return SWS_CS_ITU709;
-    case AVCOL_SPC_FCC:
-        return SWS_CS_FCC;
-    case AVCOL_SPC_SMPTE240M:
-        return SWS_CS_SMPTE240M;
-    case AVCOL_SPC_BT2020_NCL:
-    case AVCOL_SPC_BT2020_CL:
-        return SWS_CS_BT2020;
-    case AVCOL_SPC_UNSPECIFIED:
-        return frame.height >= 720 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
-    default:
-        return SWS_CS_DEFAULT;
-    }
-}
-
-bool isFullRangeYuv(const AVFrame &frame)
-{
-    if (frame.color_range == AVCOL_RANGE_JPEG) {
-        return true;
-    }
-    // The deprecated "J" formats are full range whatever the frame says.
-    switch (frame.format) {
-    case AV_PIX_FMT_YUVJ411P:
-    case AV_PIX_FMT_YUVJ420P:
-    case AV_PIX_FMT_YUVJ422P:
-    case AV_PIX_FMT_YUVJ440P:
-    case AV_PIX_FMT_YUVJ444P:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // The display size: the width scaled by the sample aspect ratio to the nearest even number,
 // the height kept.
@@ -175,123 +47,74 @@ QSize displaySizeFor(QSize coded, AVRational sampleAspect)
 
 } // namespace
 
+FfmpegVideoDecoder::FfmpegVideoDecoder(MovieInput input)
+    : m_fileName(input.fileName), m_format(std::move(input.format)), m_codecType(input.codec),
+      m_converter(input.fileName), m_streamIndex(input.streamIndex), m_codedSize(input.codedSize),
+      m_displaySize(input.codedSize), m_frameRate(input.frameRate), m_timeBase(input.timeBase),
+      m_startTimestamp(input.startTimestamp), m_frameCount(input.frameCount),
+      m_lengthMs(input.lengthMs), m_hasAudio(input.hasAudio), m_truncated(input.truncated),
+      m_pictureFormat(input.pictureFormat)
+{
+}
+
 FfmpegVideoDecoder::~FfmpegVideoDecoder() = default;
 
 Result<std::unique_ptr<FfmpegVideoDecoder>> FfmpegVideoDecoder::open(const QString &path)
 {
-    if (const Result<void> checked = checkMediaFile(path, QStringLiteral("movie file"));
-        !checked.ok()) {
-        return checked.error();
+    Result<std::unique_ptr<FfmpegVideoDecoder>> decoder = openHeaders(path);
+    if (!decoder) {
+        return decoder;
     }
-    const QString name = QFileInfo(path).fileName();
+    if (Result<void> primed = decoder.value()->prime(); !primed) {
+        return primed.error();
+    }
+    return decoder;
+}
 
-    Sniffed sniffed;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return makeError(ErrorKind::FileUnreadable,
-                             QStringLiteral("The file %1 cannot be read: %2")
-                                 .arg(quoted(name), file.errorString()));
-        }
-        sniffed = sniff(file.read(12), file.size());
+Result<std::unique_ptr<FfmpegVideoDecoder>> FfmpegVideoDecoder::openHeaders(const QString &path)
+{
+    Result<MovieInput> input = openMovieInput(path);
+    if (!input) {
+        return input.error();
     }
-    const bool recognised = sniffed.container != Container::Unknown;
-
-    std::unique_ptr<FfmpegVideoDecoder> decoder(new FfmpegVideoDecoder);
-    decoder->m_fileName = name;
-    decoder->m_truncated = sniffed.truncated;
-
-    Result<InputFormatContextPtr> opened =
-        openLocalInput(path, recognised, QStringLiteral("movie"));
-    if (!opened.ok()) {
-        return opened.error();
-    }
-    decoder->m_format = std::move(opened).value();
-    int rc = 0;
-    AVFormatContext *const fmt = decoder->m_format.get();
-
-    // FFmpeg settles for a weak guess when nothing matches well; random bytes can look like a
-    // stream of some raw format. A guess at or below the retry score is not an identification.
-    if (!recognised && fmt->probe_score <= AVPROBE_SCORE_RETRY) {
-        return makeError(ErrorKind::UnsupportedFormat,
-                         QStringLiteral("The file %1 is not in a movie format this program knows.")
-                             .arg(quoted(name)));
-    }
-    const QString notAMovie = QStringLiteral("The file %1 is a picture, not a movie.");
-    if (isPictureDemuxer(fmt->iformat->name)) {
-        return makeError(ErrorKind::UnsupportedFormat, notAMovie.arg(quoted(name)));
-    }
-    // Codec parameters (the pixel format above all) and durations may need packets read. This
-    // reads a bounded amount, never the file.
-    rc = avformat_find_stream_info(fmt, nullptr);
-    if (rc < 0) {
-        return makeError(ErrorKind::CorruptMedia, QStringLiteral("The movie file %1 is damaged: %2")
-                                                      .arg(quoted(name), ffmpegErrorText(rc)));
-    }
-    if (recognised && fmt->nb_streams == 0) {
-        // A movie container always describes at least one stream; none means its header list
-        // is unreadable.
-        return makeError(ErrorKind::CorruptMedia,
-                         QStringLiteral("The movie file %1 is damaged: it describes no streams.")
-                             .arg(quoted(name)));
-    }
-    decoder->m_hasAudio = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) >= 0;
-
-    const AVCodec *codec = nullptr;
-    rc = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    bool onlyStills = false;
-    if (rc >= 0 && isStillStream(fmt->streams[rc])) {
-        // FFmpeg ranks cover art below moving video but still returns it when there is nothing
-        // else; look for a moving stream with a decoder that it passed over.
-        onlyStills = true;
-        rc = AVERROR_STREAM_NOT_FOUND;
-        codec = nullptr;
-        for (unsigned i = 0; i < fmt->nb_streams; ++i) {
-            const AVStream *candidate = fmt->streams[i];
-            if (candidate->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || isStillStream(candidate)) {
-                continue;
-            }
-            if (const AVCodec *found = avcodec_find_decoder(candidate->codecpar->codec_id)) {
-                rc = int(i);
-                codec = found;
-                onlyStills = false;
-                break;
-            }
+    std::unique_ptr<FfmpegVideoDecoder> decoder(new FfmpegVideoDecoder(std::move(input).value()));
+    if (decoder->m_pictureFormat) {
+        if (Result<void> primed = decoder->prime(); !primed) {
+            return primed.error();
         }
     }
-    if (onlyStills) {
-        return makeError(ErrorKind::UnsupportedFormat,
-                         QStringLiteral("The file %1 holds only a still picture, not a movie.")
-                             .arg(quoted(name)));
-    }
-    if (rc == AVERROR_DECODER_NOT_FOUND) {
-        return makeError(ErrorKind::UnsupportedFormat,
-                         QStringLiteral("The video in %1 is stored in an encoding this program "
-                                        "cannot play.")
-                             .arg(quoted(name)));
-    }
-    if (rc < 0) {
-        return makeError(ErrorKind::UnsupportedFormat,
-                         QStringLiteral("The file %1 contains no video.").arg(quoted(name)));
-    }
-    decoder->m_streamIndex = rc;
-    AVStream *const stream = fmt->streams[rc];
-    if (isTextCodec(stream->codecpar->codec_id)) {
-        return makeError(ErrorKind::UnsupportedFormat,
-                         QStringLiteral("The file %1 is text, not a movie.").arg(quoted(name)));
-    }
-    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
-        if (int(i) != decoder->m_streamIndex) {
-            fmt->streams[i]->discard = AVDISCARD_ALL;
-        }
-    }
+    return decoder;
+}
 
-    decoder->m_codec.reset(avcodec_alloc_context3(codec));
-    if (!decoder->m_codec) {
+Result<void> FfmpegVideoDecoder::prime()
+{
+    if (m_primed) {
+        return {};
+    }
+    if (m_primeError) {
+        return *m_primeError;
+    }
+    Result<void> primed = primeOnce();
+    if (!primed) {
+        m_primeError = primed.error();
+        m_queue.clear();
+        return primed;
+    }
+    m_primed = true;
+    return {};
+}
+
+Result<void> FfmpegVideoDecoder::primeOnce()
+{
+    AVFormatContext *const fmt = m_format.get();
+    AVStream *const stream = fmt->streams[m_streamIndex];
+    m_codec.reset(avcodec_alloc_context3(m_codecType));
+    m_packet.reset(av_packet_alloc());
+    if (!m_codec || !m_packet) {
         return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a decoder."));
     }
-    AVCodecContext *const ctx = decoder->m_codec.get();
-    rc = avcodec_parameters_to_context(ctx, stream->codecpar);
+    AVCodecContext *const ctx = m_codec.get();
+    int rc = avcodec_parameters_to_context(ctx, stream->codecpar);
     if (rc >= 0) {
         ctx->pkt_timebase = stream->time_base;
         // Up to full HD one thread decodes in real time with room to spare, and it is the
@@ -300,79 +123,27 @@ Result<std::unique_ptr<FfmpegVideoDecoder>> FfmpegVideoDecoder::open(const QStri
         // whichever kinds the codec supports.
         ctx->thread_count = std::int64_t(ctx->width) * ctx->height <= kOneThreadMaxPixels ? 1 : 0;
         ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-        rc = avcodec_open2(ctx, codec, nullptr);
+        rc = avcodec_open2(ctx, m_codecType, nullptr);
     }
     if (rc < 0) {
-        return makeError(ErrorKind::CorruptMedia, QStringLiteral("The video in %1 cannot be "
-                                                                 "decoded: %2")
-                                                      .arg(quoted(name), ffmpegErrorText(rc)));
-    }
-    if (ctx->width <= 0 || ctx->height <= 0) {
         return makeError(ErrorKind::CorruptMedia,
-                         QStringLiteral("The movie file %1 is damaged: it gives no picture size.")
-                             .arg(quoted(name)));
+                         QStringLiteral("The video in %1 cannot be decoded: %2")
+                             .arg(quoted(m_fileName), ffmpegErrorText(rc)));
     }
-    decoder->m_codedSize = QSize(ctx->width, ctx->height);
-
-    // Timing. The rate is reduced so that twice its numerator still fits an int (see
-    // seekTimestampFor()).
-    decoder->m_timeBase = stream->time_base;
-    decoder->m_startTimestamp = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-    AVRational rate = av_guess_frame_rate(fmt, stream, nullptr);
-    if (!isValidRate(rate)) {
-        rate = kFallbackFrameRate;
-    }
-    av_reduce(&rate.num, &rate.den, rate.num, rate.den, INT_MAX / 2);
-    decoder->m_frameRate = rate;
-    const AVRational frameSlot = av_inv_q(rate);
-    const AVRational millisecond{1, 1000};
-    if (stream->nb_frames > 0) {
-        decoder->m_frameCount = stream->nb_frames;
-    } else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
-        decoder->m_frameCount =
-            av_rescale_q_rnd(stream->duration, stream->time_base, frameSlot, AV_ROUND_NEAR_INF);
-    } else if (fmt->duration != AV_NOPTS_VALUE && fmt->duration > 0) {
-        decoder->m_frameCount =
-            av_rescale_q_rnd(fmt->duration, AV_TIME_BASE_Q, frameSlot, AV_ROUND_NEAR_INF);
-    }
-    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
-        decoder->m_lengthMs =
-            av_rescale_q_rnd(stream->duration, stream->time_base, millisecond, AV_ROUND_NEAR_INF);
-    } else if (fmt->duration != AV_NOPTS_VALUE && fmt->duration > 0) {
-        decoder->m_lengthMs =
-            av_rescale_q_rnd(fmt->duration, AV_TIME_BASE_Q, millisecond, AV_ROUND_NEAR_INF);
-    } else if (decoder->m_frameCount > 0) {
-        decoder->m_lengthMs =
-            av_rescale_q_rnd(decoder->m_frameCount, frameSlot, millisecond, AV_ROUND_NEAR_INF);
-    }
-    // An AVI stores every picture in a chunk of its own, at least an 8-byte chunk header even for
-    // a dropped one, so a header that claims more pictures than the file has room for lies: the
-    // movie is not longer than the file can hold.
-    const std::int64_t fileBytes = fmt->pb ? avio_size(fmt->pb) : -1;
-    if (std::strcmp(fmt->iformat->name, "avi") == 0 && fileBytes > 0 &&
-        decoder->m_frameCount > fileBytes / kAviChunkHeaderBytes) {
-        decoder->m_frameCount = fileBytes / kAviChunkHeaderBytes;
-        decoder->m_lengthMs =
-            std::min(decoder->m_lengthMs, av_rescale_q_rnd(decoder->m_frameCount, frameSlot,
-                                                           millisecond, AV_ROUND_NEAR_INF));
+    if (ctx->width > 0 && ctx->height > 0) {
+        m_codedSize = QSize(ctx->width, ctx->height);
     }
 
-    decoder->m_packet.reset(av_packet_alloc());
-    if (!decoder->m_packet) {
-        return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a decoder."));
-    }
-
-    // Decoding the first picture now makes a broken codec header fail here, while the user is
-    // still looking at the open dialog, rather than as a blank window once playback starts.
-    auto first = decoder->newPicture();
+    // Decoding the first picture here makes a broken codec header fail before playback starts,
+    // rather than as a blank window.
+    auto first = newPicture();
     if (!first) {
         return first.error();
     }
-    auto decoded = decoder->decodeInto(first.value());
-    const bool pictureFormat = isAnimatedPictureDemuxer(fmt->iformat->name);
-    if (pictureFormat && (!decoded || !decoded.value())) {
+    auto decoded = decodeInto(first.value());
+    if (m_pictureFormat && (!decoded || !decoded.value())) {
         // Not even one picture: whatever is wrong with it, it is no movie.
-        return makeError(ErrorKind::UnsupportedFormat, notAMovie.arg(quoted(name)));
+        return notAMovieError(m_fileName);
     }
     if (!decoded) {
         return makeError(decoded.error().kind == ErrorKind::FileUnreadable
@@ -383,32 +154,32 @@ Result<std::unique_ptr<FfmpegVideoDecoder>> FfmpegVideoDecoder::open(const QStri
     if (!decoded.value()) {
         return makeError(
             ErrorKind::CorruptMedia,
-            QStringLiteral("The movie file %1 contains no pictures.").arg(quoted(name)));
+            QStringLiteral("The movie file %1 contains no pictures.").arg(quoted(m_fileName)));
     }
     const AVRational sampleAspect =
         av_guess_sample_aspect_ratio(fmt, stream, first.value().frame.get());
-    decoder->m_displaySize = displaySizeFor(decoder->m_codedSize, sampleAspect);
-    decoder->m_queue.push_back(std::move(first.value()));
+    m_displaySize = displaySizeFor(m_codedSize, sampleAspect);
+    m_queue.push_back(std::move(first.value()));
 
-    if (pictureFormat) {
+    if (m_pictureFormat) {
         // A picture format: it is a movie only if a second frame follows.
-        auto second = decoder->newPicture();
+        auto second = newPicture();
         if (!second) {
             return second.error();
         }
-        auto more = decoder->decodeInto(second.value());
+        auto more = decodeInto(second.value());
         if (more && !more.value()) {
-            return makeError(ErrorKind::UnsupportedFormat, notAMovie.arg(quoted(name)));
+            return notAMovieError(m_fileName);
         }
         if (more) {
-            decoder->m_queue.push_back(std::move(second.value()));
+            m_queue.push_back(std::move(second.value()));
         } else {
             // The first frame plays; the damage is reported where it is.
-            decoder->m_failed = true;
-            decoder->m_error = more.error();
+            m_failed = true;
+            m_error = more.error();
         }
     }
-    return decoder;
+    return {};
 }
 
 double FfmpegVideoDecoder::frameRate() const
@@ -418,7 +189,8 @@ double FfmpegVideoDecoder::frameRate() const
 
 QString FfmpegVideoDecoder::codecName() const
 {
-    return QString::fromLatin1(avcodec_get_name(m_codec->codec_id));
+    return QString::fromLatin1(
+        avcodec_get_name(m_format->streams[m_streamIndex]->codecpar->codec_id));
 }
 
 QString FfmpegVideoDecoder::containerName() const
@@ -493,6 +265,9 @@ Result<bool> FfmpegVideoDecoder::advance()
 
 Result<bool> FfmpegVideoDecoder::advanceForCaller()
 {
+    if (Result<void> primed = prime(); !primed) {
+        return primed.error();
+    }
     // Pictures decoded before a failure are still handed out; the failure comes after them.
     if (m_failed && m_queue.empty()) {
         return m_error;
@@ -514,24 +289,35 @@ Result<bool> FfmpegVideoDecoder::advanceForCaller()
     return advanced.value();
 }
 
-Result<std::optional<VideoFrame>> FfmpegVideoDecoder::next()
+Result<std::optional<VideoPicture>> FfmpegVideoDecoder::nextPicture()
 {
     auto advanced = advanceForCaller();
     if (!advanced) {
         return advanced.error();
     }
     if (!advanced.value()) {
-        return std::optional<VideoFrame>();
+        return std::optional<VideoPicture>();
     }
-    auto image = convert(*m_current.frame);
-    av_frame_unref(m_current.frame.get());
+    // The frame goes with the picture; the next decode takes a fresh one.
+    return std::optional<VideoPicture>(
+        VideoPicture{m_current.ptsMs, m_current.index, std::move(m_current.frame)});
+}
+
+Result<std::optional<VideoFrame>> FfmpegVideoDecoder::next()
+{
+    auto picture = nextPicture();
+    if (!picture || !picture.value()) {
+        return picture ? Result<std::optional<VideoFrame>>(std::optional<VideoFrame>())
+                       : Result<std::optional<VideoFrame>>(picture.error());
+    }
+    auto image = m_converter.toImage(*picture.value()->frame, m_displaySize);
     if (!image) {
         m_failed = true;
         m_error = image.error();
         return m_error;
     }
     return std::optional<VideoFrame>(
-        VideoFrame{m_current.ptsMs, m_current.index, std::move(image.value())});
+        VideoFrame{picture.value()->ptsMs, picture.value()->index, std::move(image.value())});
 }
 
 Result<bool> FfmpegVideoDecoder::skip()
@@ -541,61 +327,6 @@ Result<bool> FfmpegVideoDecoder::skip()
         av_frame_unref(m_current.frame.get());
     }
     return advanced;
-}
-
-Result<QImage> FfmpegVideoDecoder::convert(const AVFrame &frame)
-{
-    const int colorSpace = swsColorSpace(frame);
-    const int colorRange = isFullRangeYuv(frame) ? 1 : 0;
-    if (!m_sws || frame.width != m_swsWidth || frame.height != m_swsHeight ||
-        frame.format != m_swsFormat || colorSpace != m_swsColorSpace ||
-        colorRange != m_swsColorRange) {
-        // Made again only when the source changes (a new stream size or format mid-file).
-        SwsContextPtr sws(sws_getContext(
-            frame.width, frame.height, AVPixelFormat(frame.format), m_displaySize.width(),
-            m_displaySize.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr));
-        if (!sws) {
-            const char *formatName = av_get_pix_fmt_name(AVPixelFormat(frame.format));
-            return makeError(ErrorKind::UnsupportedFormat,
-                             QStringLiteral("The pictures in %1 (%2, %3x%4) cannot be converted "
-                                            "for display.")
-                                 .arg(quoted(m_fileName),
-                                      QLatin1String(formatName != nullptr ? formatName : "?"))
-                                 .arg(frame.width)
-                                 .arg(frame.height));
-        }
-        const AVPixFmtDescriptor *descriptor = av_pix_fmt_desc_get(AVPixelFormat(frame.format));
-        if (descriptor != nullptr && (descriptor->flags & AV_PIX_FMT_FLAG_RGB) == 0) {
-            // YUV in: pick the matrix and range; RGB out is always full range.
-            const int *coefficients = sws_getCoefficients(colorSpace);
-            sws_setColorspaceDetails(sws.get(), coefficients, colorRange,
-                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        }
-        m_sws = std::move(sws);
-        m_swsWidth = frame.width;
-        m_swsHeight = frame.height;
-        m_swsFormat = frame.format;
-        m_swsColorSpace = colorSpace;
-        m_swsColorRange = colorRange;
-    }
-
-    QImage image(m_displaySize, QImage::Format_RGB32);
-    if (image.isNull()) {
-        return makeError(ErrorKind::Internal,
-                         QStringLiteral("Out of memory for a picture of %1x%2.")
-                             .arg(m_displaySize.width())
-                             .arg(m_displaySize.height()));
-    }
-    std::uint8_t *const destination[4] = {image.bits(), nullptr, nullptr, nullptr};
-    const int destinationStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    const int rows = sws_scale(m_sws.get(), frame.data, frame.linesize, 0, frame.height,
-                               destination, destinationStride);
-    if (rows <= 0) {
-        return makeError(ErrorKind::Internal,
-                         QStringLiteral("Converting a picture of %1 failed: %2")
-                             .arg(quoted(m_fileName), ffmpegErrorText(rows)));
-    }
-    return image;
 }
 
 std::int64_t FfmpegVideoDecoder::keyOf(const Picture &picture, SeekTarget target) const
@@ -637,6 +368,9 @@ Result<void> FfmpegVideoDecoder::containerSeek(std::int64_t timestamp)
 
 Result<void> FfmpegVideoDecoder::seekTo(SeekTarget target)
 {
+    if (Result<void> primed = prime(); !primed) {
+        return primed;
+    }
     m_failed = false;
     m_error = MediaError{};
     m_queue.clear();

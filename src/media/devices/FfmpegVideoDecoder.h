@@ -1,13 +1,18 @@
 #pragma once
 // Decodes the video stream of a movie file through FFmpeg and hands out its pictures one at a
-// time, in presentation order, as QImages ready to paint. The AVIVideo device owns one per open
-// file; the sound of the same file goes through an FfmpegAudioDecoder of its own.
+// time, in presentation order, as the codec made them or as QImages ready to paint. The AVIVideo
+// device owns one per open file; the sound of the same file goes through an FfmpegAudioDecoder of
+// its own.
 //
-// Threads. open() runs on the UI thread and only reads headers and the first picture, so it
-// returns quickly whatever the size of the file. From then on the decoder belongs to one thread
-// at a time, normally the device's video worker; it has no locks, and handing it to another
-// thread needs the usual happens-before (a mutex, a queued signal, a thread join). The QImage in
-// a returned VideoFrame is an ordinary implicitly shared image and may go to any thread.
+// Opening comes in two steps. openHeaders() reads the container's headers and refuses what is
+// not a movie; it is quick whatever the file, and the AVIVideo device runs it on the UI thread.
+// prime() opens the codec and decodes the first picture, the part that takes time (tens of
+// milliseconds for H.264 at 720p); the device runs it on its video worker. open() does both.
+//
+// Threads. After openHeaders() the decoder belongs to one thread at a time; it has no locks,
+// and handing it to another thread needs the usual happens-before (a mutex, a queued signal, a
+// thread join). Pictures handed out (VideoPicture, or the QImage in a VideoFrame) may go to any
+// thread.
 //
 // Positions. Frames are numbered from 0 in presentation order. A frame's index and time come
 // from its timestamp relative to the start of the stream: index = time * frameRate(), both
@@ -18,7 +23,9 @@
 #include "media/core/Result.h"
 #include "media/devices/FfmpegDecodeLoop.h"
 #include "media/devices/FfmpegHandles.h"
-#include "media/devices/FfmpegVideoHandles.h"
+#include "media/devices/FfmpegMovieInput.h"
+#include "media/devices/FfmpegPictureConverter.h"
+#include "media/devices/VideoPicture.h"
 
 #include <QImage>
 #include <QSize>
@@ -41,16 +48,16 @@ struct VideoFrame {
 class FfmpegVideoDecoder {
 public:
     // Returned by frameCount() and lengthMs() when the container states no length.
-    static constexpr std::int64_t kUnknownLength = -1;
+    static constexpr std::int64_t kUnknownLength = MovieInput::kUnknownLength;
 
     FfmpegVideoDecoder(const FfmpegVideoDecoder &) = delete;
     FfmpegVideoDecoder &operator=(const FfmpegVideoDecoder &) = delete;
     ~FfmpegVideoDecoder();
 
     // Opens `path`, picks its best video stream (FFmpeg's choice, skipping cover art) and
-    // decodes the first picture, which next() returns first. Pictures up to full HD are decoded
-    // by the thread that asks for them, alone; larger ones by FFmpeg's threads, one per core, of
-    // whichever kinds (frame, slice) the codec supports.
+    // decodes the first picture, which next() returns first: openHeaders(), then prime().
+    // Decoding runs on one thread up to full HD, above it on as many threads as the codec
+    // supports (frame and slice threading, one per core).
     // Errors, all with a message that names the file:
     //   FileNotFound      empty name, no such path, a directory;
     //   FileUnreadable    the file cannot be opened or read;
@@ -64,8 +71,21 @@ public:
     //                     whose header cannot be read or describes no streams, a video stream
     //                     without a picture size, or a first picture that fails to decode or
     //                     never comes.
-    // Any thread (the UI thread in practice); reads headers and the first picture only.
+    // Any thread; reads headers and the first picture only.
     static Result<std::unique_ptr<FfmpegVideoDecoder>> open(const QString &path);
+    // The first step of open(): headers only, and the errors of open() but those that need a
+    // picture decoded, which prime() reports. A picture format that may or may not move (GIF,
+    // APNG, raw Motion JPEG) is primed here, since only its pictures tell whether it is a movie.
+    // Any thread (the UI thread in practice); returns quickly whatever the file.
+    static Result<std::unique_ptr<FfmpegVideoDecoder>> openHeaders(const QString &path);
+    // The second step: opens the codec and decodes the first picture, which next() returns
+    // first. CorruptMedia when the codec cannot be opened or the first picture fails or never
+    // comes (FileUnreadable for an I/O failure), UnsupportedFormat for a picture format with
+    // one picture only. After a success it does nothing; after a failure it returns the same
+    // error, and so do next(), skip() and the seeks, which prime the decoder when it is not yet.
+    // Owner thread; decodes.
+    Result<void> prime();
+    bool isPrimed() const { return m_primed; }
 
     // Facts about the source; fixed after open. Owner thread, or any thread once open() returned.
     //
@@ -75,6 +95,8 @@ public:
     // The size to show the pictures at: codedSize() with its width stretched or squeezed by the
     // sample (pixel) aspect ratio and rounded to the nearest even number, its height kept. With
     // square pixels, or a ratio beyond 8:1 either way (taken as nonsense), it is codedSize().
+    // Known once prime() has succeeded (the first picture may state the ratio); codedSize()
+    // before. Owner thread.
     QSize displaySize() const { return m_displaySize; }
     // Frames per second as FFmpeg guesses it from the stream (av_guess_frame_rate()); 25 when
     // the file gives no usable rate.
@@ -96,13 +118,15 @@ public:
     // FFmpeg's short name of the demuxer ("avi", "matroska,webm", ...), for logs and messages.
     QString containerName() const;
 
-    // Decodes the next picture and converts it to RGB32 at displaySize() (libswscale, bilinear;
-    // the scaler is kept until the source size or pixel format changes). std::nullopt at the
-    // end of the stream, and again on every later call. A read or decode failure ends the
-    // stream: pictures decoded before it are still returned, then every call returns the error
+    // Decodes the next picture and hands it out as the codec made it. std::nullopt at the end
+    // of the stream, and again on every later call. A read or decode failure ends the stream:
+    // pictures decoded before it are still returned, then every call returns the error
     // (CorruptMedia, or FileUnreadable for an I/O failure) until a seek. An AVI shorter than its
     // header announces ends with CorruptMedia instead of std::nullopt. Owner thread; blocks on
     // file I/O and decoding.
+    Result<std::optional<VideoPicture>> nextPicture();
+    // nextPicture() converted to RGB32 at displaySize() (FfmpegPictureConverter); a picture
+    // that cannot be converted ends the stream like a decode failure.
     Result<std::optional<VideoFrame>> next();
     // Decodes the next picture like next() but does not convert it: true when a picture was
     // passed over, false at the end. For dropping frames when playback falls behind. Same
@@ -137,7 +161,7 @@ private:
         std::int64_t value = 0;
     };
 
-    FfmpegVideoDecoder() = default;
+    explicit FfmpegVideoDecoder(MovieInput input);
 
     // Makes `out` hold the next decoded picture; false at the end of the stream.
     Result<bool> decodeInto(Picture &out);
@@ -147,7 +171,9 @@ private:
     // early end of a truncated AVI into one.
     Result<bool> advanceForCaller();
     void stamp(Picture &picture);
-    Result<QImage> convert(const AVFrame &frame);
+    // Opens the codec and decodes the first picture (and a picture format's second) into the
+    // queue.
+    Result<void> primeOnce();
     Result<void> seekTo(SeekTarget target);
     Result<void> containerSeek(std::int64_t timestamp);
     std::int64_t keyOf(const Picture &picture, SeekTarget target) const;
@@ -157,9 +183,10 @@ private:
 
     QString m_fileName;
     InputFormatContextPtr m_format;
+    const AVCodec *m_codecType = nullptr;
     CodecContextPtr m_codec;
     PacketPtr m_packet;
-    SwsContextPtr m_sws;
+    FfmpegPictureConverter m_converter;
     int m_streamIndex = -1;
 
     QSize m_codedSize;
@@ -172,6 +199,10 @@ private:
     bool m_hasAudio = false;
     // The RIFF header of an AVI announces more bytes than the file holds.
     bool m_truncated = false;
+    bool m_pictureFormat = false;
+    bool m_primed = false;
+    // prime() failed: the decoder stays unusable, with this error.
+    std::optional<MediaError> m_primeError;
 
     // Pictures decoded ahead: the first one after open(), and the target and its successor
     // after a seek. next() takes from here before decoding more.
@@ -179,13 +210,6 @@ private:
     Picture m_current;
     // Index given to a picture without a timestamp: one past the previous picture.
     std::int64_t m_lastIndex = -1;
-
-    // The source side the scaler was made for.
-    int m_swsWidth = 0;
-    int m_swsHeight = 0;
-    int m_swsFormat = -1;
-    int m_swsColorSpace = -1;
-    int m_swsColorRange = -1;
 
     DecodeLoopState m_decode;
     bool m_failed = false;

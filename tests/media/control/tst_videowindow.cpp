@@ -1,17 +1,51 @@
-// The movie's window: the picture as large as fits with its aspect ratio kept and black bars
-// around it, and closing it handing over to the device instead of destroying anything.
+// The movie's window: the picture converted straight into the window, as large as fits with
+// its aspect ratio kept and black bars around it, filling the screen when asked to; and closing
+// it handing over to the device instead of destroying anything.
 
 #include "media/VideoWindow.h"
 
+#include <QScreen>
 #include <QtTest>
 
+using zyr::media::FramePtr;
+using zyr::media::VideoPicture;
 using zyr::media::VideoWindow;
+
+namespace {
+
+const QColor kLeft(200, 30, 30);
+const QColor kRight(30, 30, 200);
+
+// A decoded picture of `size`: its left half kLeft, its right half kRight.
+VideoPicture twoColourPicture(QSize size)
+{
+    FramePtr frame(av_frame_alloc());
+    frame->format = AV_PIX_FMT_RGB32;
+    frame->width = size.width();
+    frame->height = size.height();
+    if (av_frame_get_buffer(frame.get(), 0) < 0)
+        qFatal("out of memory");
+    for (int y = 0; y < size.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(frame->data[0] + y * frame->linesize[0]);
+        for (int x = 0; x < size.width(); ++x)
+            row[x] = (x < size.width() / 2 ? kLeft : kRight).rgb();
+    }
+    return VideoPicture{0, 0, std::move(frame)};
+}
+
+QImage shown(VideoWindow &w)
+{
+    return w.screen()->grabWindow(w.winId()).toImage();
+}
+
+} // namespace
 
 class TestVideoWindow : public QObject {
     Q_OBJECT
 private slots:
     void pictureKeepsItsAspect_data();
     void pictureKeepsItsAspect();
+    void fillsTheScreenWhenAsked();
     void closingHidesAndTellsTheDevice();
 };
 
@@ -23,6 +57,7 @@ void TestVideoWindow::pictureKeepsItsAspect_data()
     QTest::newRow("wider: bars left and right") << QSize(400, 120) << QRect(120, 0, 160, 120);
     QTest::newRow("taller: bars above and below") << QSize(160, 300) << QRect(0, 90, 160, 120);
     QTest::newRow("twice") << QSize(320, 240) << QRect(0, 0, 320, 240);
+    QTest::newRow("larger and wider") << QSize(500, 300) << QRect(50, 0, 400, 300);
 }
 
 void TestVideoWindow::pictureKeepsItsAspect()
@@ -31,20 +66,53 @@ void TestVideoWindow::pictureKeepsItsAspect()
     QFETCH(QRect, picture);
     VideoWindow w;
     w.prepare(QStringLiteral("clip.avi"), QSize(160, 120));
-    QCOMPARE(w.windowTitle(), QStringLiteral("clip.avi"));
-    QImage frame(160, 120, QImage::Format_RGB32);
-    frame.fill(QColor(200, 30, 30));
-    w.present(frame);
+    QCOMPARE(w.title(), QStringLiteral("clip.avi"));
+    QCOMPARE(w.size(), QSize(160, 120));
     w.resize(window);
-    w.show();
+    w.setShown(true);
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.pictureRect(), picture);
-    const QImage shown = w.grab().toImage();
-    QCOMPARE(shown.pixelColor(picture.center()), QColor(200, 30, 30));
-    if (picture.left() > 0)
-        QCOMPARE(shown.pixelColor(picture.left() / 2, window.height() / 2), QColor(Qt::black));
+    // The size the device's worker scales pictures to, so that showing one needs no scaling.
+    QCOMPARE(w.pictureSize(), picture.size());
+    w.present(twoColourPicture(QSize(160, 120)));
+
+    // A new backing store is warmed up a band at a time first; the picture follows.
+    const int quarter = picture.width() / 4;
+    QTRY_COMPARE(shown(w).pixelColor(picture.left() + quarter, picture.center().y()), kLeft);
+    const QImage image = shown(w);
+    QCOMPARE(image.size(), window);
+    QCOMPARE(image.pixelColor(picture.right() - quarter, picture.center().y()), kRight);
+    if (picture.left() > 0) {
+        QCOMPARE(image.pixelColor(picture.left() / 2, window.height() / 2), QColor(Qt::black));
+        QCOMPARE(image.pixelColor(window.width() - 1 - picture.left() / 2, window.height() / 2),
+                 QColor(Qt::black));
+    }
+    if (picture.top() > 0) {
+        QCOMPARE(image.pixelColor(window.width() / 2, picture.top() / 2), QColor(Qt::black));
+        QCOMPARE(image.pixelColor(window.width() / 2, window.height() - 1 - picture.top() / 2),
+                 QColor(Qt::black));
+    }
+}
+
+void TestVideoWindow::fillsTheScreenWhenAsked()
+{
+    VideoWindow w(VideoWindow::Placement::FillScreen);
+    w.prepare(QStringLiteral("wide.avi"), QSize(320, 180));
+    const QRect screen = w.screen()->availableGeometry().marginsRemoved(w.frameMargins());
+    QCOMPARE(w.geometry(), screen);
+    w.setShown(true);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // 16:9 across the whole width, the bars above and below.
+    const QSize fitted = QSize(320, 180).scaled(screen.size(), Qt::KeepAspectRatio);
+    QCOMPARE(w.pictureRect().size(), fitted);
+    QCOMPARE(w.pictureRect().center(), QRect(QPoint(), screen.size()).center());
+    w.present(twoColourPicture(QSize(320, 180)));
+    const QRect picture = w.pictureRect();
+    QTRY_COMPARE(shown(w).pixelColor(picture.left() + 2, picture.center().y()), kLeft);
+    const QImage image = shown(w);
+    QCOMPARE(image.pixelColor(picture.right() - 2, picture.center().y()), kRight);
     if (picture.top() > 0)
-        QCOMPARE(shown.pixelColor(window.width() / 2, picture.top() / 2), QColor(Qt::black));
+        QCOMPARE(image.pixelColor(picture.center().x(), picture.top() - 1), QColor(Qt::black));
 }
 
 void TestVideoWindow::closingHidesAndTellsTheDevice()

@@ -5,6 +5,7 @@
 
 #include "media/devices/AviVideoDevice.h"
 #include "media/devices/FfmpegHandles.h"
+#include "media/devices/FfmpegPictureConverter.h"
 #include "media/devices/FfmpegVideoHandles.h"
 #include "media/MediaControl.h"
 #include "media/MediaControlSettings.h"
@@ -161,10 +162,12 @@ public:
     int repeated = 0;
 
     void prepare(const QString &, QSize) override {}
-    void present(const QImage &frame) override
+    void present(VideoPicture picture) override
     {
         const int clockMs = clock();
-        const int low = MovieWriter::readFrameIndex(frame);
+        const AVFrame &frame = *picture.frame;
+        const int low = MovieWriter::readFrameIndex(
+            FfmpegPictureConverter().toImage(frame, QSize(frame.width, frame.height)).value());
         if (low < 0) {
             ++unreadable;
             return;
@@ -180,6 +183,7 @@ public:
         }
         presented.append({index, clockMs});
     }
+    QSize pictureSize() const override { return {}; }
     void setShown(bool s) override { shown = s; }
     bool isShown() const override { return shown; }
     void setCloseHandler(std::function<void()>) override {}
