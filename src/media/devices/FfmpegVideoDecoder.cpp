@@ -48,12 +48,7 @@ QSize displaySizeFor(QSize coded, AVRational sampleAspect)
 } // namespace
 
 FfmpegVideoDecoder::FfmpegVideoDecoder(MovieInput input)
-    : m_fileName(input.fileName), m_format(std::move(input.format)), m_codecType(input.codec),
-      m_converter(input.fileName), m_streamIndex(input.streamIndex), m_codedSize(input.codedSize),
-      m_displaySize(input.codedSize), m_frameRate(input.frameRate), m_timeBase(input.timeBase),
-      m_startTimestamp(input.startTimestamp), m_frameCount(input.frameCount),
-      m_lengthMs(input.lengthMs), m_hasAudio(input.hasAudio), m_truncated(input.truncated),
-      m_pictureFormat(input.pictureFormat)
+    : m_input(std::move(input)), m_converter(m_input.fileName), m_displaySize(m_input.codedSize)
 {
 }
 
@@ -78,7 +73,7 @@ Result<std::unique_ptr<FfmpegVideoDecoder>> FfmpegVideoDecoder::openHeaders(cons
         return input.error();
     }
     std::unique_ptr<FfmpegVideoDecoder> decoder(new FfmpegVideoDecoder(std::move(input).value()));
-    if (decoder->m_pictureFormat) {
+    if (decoder->m_input.pictureFormat) {
         if (Result<void> primed = decoder->prime(); !primed) {
             return primed.error();
         }
@@ -106,9 +101,9 @@ Result<void> FfmpegVideoDecoder::prime()
 
 Result<void> FfmpegVideoDecoder::primeOnce()
 {
-    AVFormatContext *const fmt = m_format.get();
-    AVStream *const stream = fmt->streams[m_streamIndex];
-    m_codec.reset(avcodec_alloc_context3(m_codecType));
+    AVFormatContext *const fmt = m_input.format.get();
+    AVStream *const stream = fmt->streams[m_input.streamIndex];
+    m_codec.reset(avcodec_alloc_context3(m_input.codec));
     m_packet.reset(av_packet_alloc());
     if (!m_codec || !m_packet) {
         return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a decoder."));
@@ -123,15 +118,15 @@ Result<void> FfmpegVideoDecoder::primeOnce()
         // whichever kinds the codec supports.
         ctx->thread_count = std::int64_t(ctx->width) * ctx->height <= kOneThreadMaxPixels ? 1 : 0;
         ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-        rc = avcodec_open2(ctx, m_codecType, nullptr);
+        rc = avcodec_open2(ctx, m_input.codec, nullptr);
     }
     if (rc < 0) {
         return makeError(ErrorKind::CorruptMedia,
                          QStringLiteral("The video in %1 cannot be decoded: %2")
-                             .arg(quoted(m_fileName), ffmpegErrorText(rc)));
+                             .arg(quoted(m_input.fileName), ffmpegErrorText(rc)));
     }
     if (ctx->width > 0 && ctx->height > 0) {
-        m_codedSize = QSize(ctx->width, ctx->height);
+        m_input.codedSize = QSize(ctx->width, ctx->height);
     }
 
     // Decoding the first picture here makes a broken codec header fail before playback starts,
@@ -141,9 +136,9 @@ Result<void> FfmpegVideoDecoder::primeOnce()
         return first.error();
     }
     auto decoded = decodeInto(first.value());
-    if (m_pictureFormat && (!decoded || !decoded.value())) {
+    if (m_input.pictureFormat && (!decoded || !decoded.value())) {
         // Not even one picture: whatever is wrong with it, it is no movie.
-        return notAMovieError(m_fileName);
+        return notAMovieError(m_input.fileName);
     }
     if (!decoded) {
         return makeError(decoded.error().kind == ErrorKind::FileUnreadable
@@ -152,16 +147,16 @@ Result<void> FfmpegVideoDecoder::primeOnce()
                          decoded.error().message);
     }
     if (!decoded.value()) {
-        return makeError(
-            ErrorKind::CorruptMedia,
-            QStringLiteral("The movie file %1 contains no pictures.").arg(quoted(m_fileName)));
+        return makeError(ErrorKind::CorruptMedia,
+                         QStringLiteral("The movie file %1 contains no pictures.")
+                             .arg(quoted(m_input.fileName)));
     }
     const AVRational sampleAspect =
         av_guess_sample_aspect_ratio(fmt, stream, first.value().frame.get());
-    m_displaySize = displaySizeFor(m_codedSize, sampleAspect);
+    m_displaySize = displaySizeFor(m_input.codedSize, sampleAspect);
     m_queue.push_back(std::move(first.value()));
 
-    if (m_pictureFormat) {
+    if (m_input.pictureFormat) {
         // A picture format: it is a movie only if a second frame follows.
         auto second = newPicture();
         if (!second) {
@@ -169,7 +164,7 @@ Result<void> FfmpegVideoDecoder::primeOnce()
         }
         auto more = decodeInto(second.value());
         if (more && !more.value()) {
-            return notAMovieError(m_fileName);
+            return notAMovieError(m_input.fileName);
         }
         if (more) {
             m_queue.push_back(std::move(second.value()));
@@ -184,18 +179,18 @@ Result<void> FfmpegVideoDecoder::primeOnce()
 
 double FfmpegVideoDecoder::frameRate() const
 {
-    return av_q2d(m_frameRate);
+    return av_q2d(m_input.frameRate);
 }
 
 QString FfmpegVideoDecoder::codecName() const
 {
     return QString::fromLatin1(
-        avcodec_get_name(m_format->streams[m_streamIndex]->codecpar->codec_id));
+        avcodec_get_name(m_input.format->streams[m_input.streamIndex]->codecpar->codec_id));
 }
 
 QString FfmpegVideoDecoder::containerName() const
 {
-    return QString::fromLatin1(m_format->iformat->name);
+    return QString::fromLatin1(m_input.format->iformat->name);
 }
 
 Result<FfmpegVideoDecoder::Picture> FfmpegVideoDecoder::newPicture() const
@@ -212,24 +207,24 @@ MediaError FfmpegVideoDecoder::readError(int errorCode, const char *what) const
 {
     const ErrorKind kind =
         isIoError(errorCode) ? ErrorKind::FileUnreadable : ErrorKind::CorruptMedia;
-    return makeError(kind,
-                     QStringLiteral("The movie file %1 could not be %2: %3")
-                         .arg(quoted(m_fileName), QLatin1String(what), ffmpegErrorText(errorCode)));
+    return makeError(
+        kind, QStringLiteral("The movie file %1 could not be %2: %3")
+                  .arg(quoted(m_input.fileName), QLatin1String(what), ffmpegErrorText(errorCode)));
 }
 
 void FfmpegVideoDecoder::stamp(Picture &picture)
 {
     const std::int64_t timestamp = picture.frame->best_effort_timestamp;
     if (timestamp != AV_NOPTS_VALUE) {
-        const std::int64_t relative = timestamp - m_startTimestamp;
+        const std::int64_t relative = timestamp - m_input.startTimestamp;
         picture.ptsMs =
-            av_rescale_q_rnd(relative, m_timeBase, AVRational{1, 1000}, AV_ROUND_NEAR_INF);
-        picture.index =
-            av_rescale_q_rnd(relative, m_timeBase, av_inv_q(m_frameRate), AV_ROUND_NEAR_INF);
+            av_rescale_q_rnd(relative, m_input.timeBase, AVRational{1, 1000}, AV_ROUND_NEAR_INF);
+        picture.index = av_rescale_q_rnd(relative, m_input.timeBase, av_inv_q(m_input.frameRate),
+                                         AV_ROUND_NEAR_INF);
     } else {
         picture.index = m_lastIndex + 1;
-        picture.ptsMs = av_rescale_q_rnd(picture.index, av_inv_q(m_frameRate), AVRational{1, 1000},
-                                         AV_ROUND_NEAR_INF);
+        picture.ptsMs = av_rescale_q_rnd(picture.index, av_inv_q(m_input.frameRate),
+                                         AVRational{1, 1000}, AV_ROUND_NEAR_INF);
     }
     m_lastIndex = picture.index;
 }
@@ -237,9 +232,9 @@ void FfmpegVideoDecoder::stamp(Picture &picture)
 Result<bool> FfmpegVideoDecoder::decodeInto(Picture &out)
 {
     AVCodecContext *const ctx = m_codec.get();
-    const Result<bool> got =
-        receiveFrame(m_format.get(), ctx, m_packet.get(), m_streamIndex, out.frame.get(), m_decode,
-                     [this](int rc, const char *what) { return readError(rc, what); });
+    const Result<bool> got = receiveFrame(
+        m_input.format.get(), ctx, m_packet.get(), m_input.streamIndex, out.frame.get(), m_decode,
+        [this](int rc, const char *what) { return readError(rc, what); });
     if (!got.ok() || !got.value())
         return got;
     stamp(out);
@@ -278,12 +273,12 @@ Result<bool> FfmpegVideoDecoder::advanceForCaller()
         m_error = advanced.error();
         return m_error;
     }
-    if (!advanced.value() && m_truncated) {
+    if (!advanced.value() && m_input.truncated) {
         m_failed = true;
         m_error = makeError(ErrorKind::CorruptMedia,
                             QStringLiteral("The movie file %1 ends early: it is truncated or "
                                            "damaged.")
-                                .arg(quoted(m_fileName)));
+                                .arg(quoted(m_input.fileName)));
         return m_error;
     }
     return advanced.value();
@@ -340,21 +335,22 @@ std::int64_t FfmpegVideoDecoder::seekTimestampFor(SeekTarget target) const
     // to half a millisecond (or half a frame slot) after it. The last stream timestamp strictly
     // before that half-way point is where the picture after the target cannot be: a backward
     // seek there lands on the keyframe at or before the target picture.
-    const AVRational halfUnit =
-        target.byIndex ? AVRational{m_frameRate.den, 2 * m_frameRate.num} : AVRational{1, 2000};
+    const AVRational halfUnit = target.byIndex
+                                    ? AVRational{m_input.frameRate.den, 2 * m_input.frameRate.num}
+                                    : AVRational{1, 2000};
     const std::int64_t relative =
-        av_rescale_q_rnd(2 * target.value + 1, halfUnit, m_timeBase, AV_ROUND_UP) - 1;
-    return m_startTimestamp + std::max<std::int64_t>(relative, 0);
+        av_rescale_q_rnd(2 * target.value + 1, halfUnit, m_input.timeBase, AV_ROUND_UP) - 1;
+    return m_input.startTimestamp + std::max<std::int64_t>(relative, 0);
 }
 
 Result<void> FfmpegVideoDecoder::containerSeek(std::int64_t timestamp)
 {
-    AVFormatContext *const fmt = m_format.get();
-    int rc = av_seek_frame(fmt, m_streamIndex, timestamp, AVSEEK_FLAG_BACKWARD);
+    AVFormatContext *const fmt = m_input.format.get();
+    int rc = av_seek_frame(fmt, m_input.streamIndex, timestamp, AVSEEK_FLAG_BACKWARD);
     if (rc < 0) {
         // Nothing at or before the timestamp in the index (a stream whose first keyframe comes
         // after its start time): take the keyframe nearest to it.
-        rc = avformat_seek_file(fmt, m_streamIndex, INT64_MIN, timestamp, INT64_MAX, 0);
+        rc = avformat_seek_file(fmt, m_input.streamIndex, INT64_MIN, timestamp, INT64_MAX, 0);
     }
     avcodec_flush_buffers(m_codec.get());
     m_decode.demuxerDone = false;
@@ -396,11 +392,11 @@ Result<void> FfmpegVideoDecoder::seekTo(SeekTarget target)
     // the stream, where every demuxer lands on its first keyframe.
     std::int64_t timestamp = seekTimestampFor(target);
     std::int64_t stepBack =
-        std::max<std::int64_t>(av_rescale_q(1, AVRational{1, 1}, m_timeBase), 1);
+        std::max<std::int64_t>(av_rescale_q(1, AVRational{1, 1}, m_input.timeBase), 1);
     for (int attempt = 0;; ++attempt) {
-        const bool lastTry = timestamp < m_startTimestamp || attempt >= kSeekAttempts - 1;
+        const bool lastTry = timestamp < m_input.startTimestamp || attempt >= kSeekAttempts - 1;
         if (lastTry) {
-            timestamp = std::min(timestamp, m_startTimestamp - stepBack);
+            timestamp = std::min(timestamp, m_input.startTimestamp - stepBack);
         }
         if (auto sought = containerSeek(timestamp); !sought) {
             return fail(sought.error());

@@ -91,7 +91,7 @@ public:
     //
     // The size of the pictures as stored (the codec's width and height, without the padding to
     // whole macroblocks some codecs decode into).
-    QSize codedSize() const { return m_codedSize; }
+    QSize codedSize() const { return m_input.codedSize; }
     // The size to show the pictures at: codedSize() with its width stretched or squeezed by the
     // sample (pixel) aspect ratio and rounded to the nearest even number, its height kept. With
     // square pixels, or a ratio beyond 8:1 either way (taken as nonsense), it is codedSize().
@@ -106,13 +106,13 @@ public:
     // frameRate(), rounded to the nearest; kUnknownLength when there is neither. The AVI count
     // includes frames the writer dropped (empty chunks); a truncated file keeps the count its
     // header announced.
-    std::int64_t frameCount() const { return m_frameCount; }
+    std::int64_t frameCount() const { return m_input.frameCount; }
     // Length in milliseconds, rounded to the nearest (halves up): the video stream's duration,
     // else the container's, else frameCount() / frameRate(); kUnknownLength when none is known.
     // Exact for AVI: frameCount() * 1000 / frameRate().
-    std::int64_t lengthMs() const { return m_lengthMs; }
+    std::int64_t lengthMs() const { return m_input.lengthMs; }
     // True when the file also holds an audio stream (decodable or not).
-    bool hasAudio() const { return m_hasAudio; }
+    bool hasAudio() const { return m_input.hasAudio; }
     // FFmpeg's short name of the video codec ("mpeg4", "cinepak", "h264", ...).
     QString codecName() const;
     // FFmpeg's short name of the demuxer ("avi", "matroska,webm", ...), for logs and messages.
@@ -181,25 +181,12 @@ private:
     MediaError readError(int errorCode, const char *what) const;
     Result<Picture> newPicture() const;
 
-    QString m_fileName;
-    InputFormatContextPtr m_format;
-    const AVCodec *m_codecType = nullptr;
+    // The file, its stream and the facts its container gives about it.
+    MovieInput m_input;
     CodecContextPtr m_codec;
     PacketPtr m_packet;
     FfmpegPictureConverter m_converter;
-    int m_streamIndex = -1;
-
-    QSize m_codedSize;
     QSize m_displaySize;
-    AVRational m_frameRate{25, 1};
-    AVRational m_timeBase{1, 25};
-    std::int64_t m_startTimestamp = 0; // of the stream, in m_timeBase
-    std::int64_t m_frameCount = kUnknownLength;
-    std::int64_t m_lengthMs = kUnknownLength;
-    bool m_hasAudio = false;
-    // The RIFF header of an AVI announces more bytes than the file holds.
-    bool m_truncated = false;
-    bool m_pictureFormat = false;
     bool m_primed = false;
     // prime() failed: the decoder stays unusable, with this error.
     std::optional<MediaError> m_primeError;
