@@ -153,7 +153,9 @@ make_full_hd_movies() {  # DIR
       -map 1:a -t 30 -c:v mpeg4 -vtag XVID -b:v 6000k -g 250 -threads 2 -pix_fmt yuv420p \
       -c:a pcm_s16le "${bx[@]}" "$dir/mpeg4_1080.avi" || return 1
   fi
-  if [[ ! -s $dir/h264_1080.avi ]] && ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' libx264 '; then
+  # The encoders' list is read whole: grep -q would end the pipe early, and with pipefail
+  # ffmpeg's SIGPIPE would read as no libx264.
+  if [[ ! -s $dir/h264_1080.avi && $(ffmpeg -hide_banner -encoders 2>/dev/null) == *' libx264 '* ]]; then
     ffmpeg -hide_banner -loglevel error -y -f lavfi -i "$pic" -i "$dir/music.wav" -map 0:v \
       -map 1:a -t 30 -c:v libx264 -preset medium -b:v 8000k -g 250 -threads 2 \
       -pix_fmt yuv420p -c:a pcm_s16le "${bx[@]}" "$dir/h264_1080.avi" || return 1
