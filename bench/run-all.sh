@@ -141,7 +141,7 @@ fi
 media=$(cd "$media" && pwd)
 
 # Full-HD movies: 30 s of 1920x1080 at 25 fps, the same test picture and seeded noise as
-# make-media.sh's movies and the first 30 s of music.wav as PCM; MPEG-4 Part 2 (XVID,
+# make-media.sh's movies and the first 30 s of music.wav as PCM; MPEG-4 Visual (XVID,
 # 6 Mbit/s, no B-frames) and H.264 High (x264 medium, 8 Mbit/s ABR, B-frames), with the
 # same fixed thread count and bitexact flags, so the same packages give the same bytes.
 make_full_hd_movies() {  # DIR
