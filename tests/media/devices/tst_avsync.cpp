@@ -239,7 +239,7 @@ void playToTheEnd(int frames, SyncRun &run)
     QElapsedTimer playing;
     QObject::connect(&control, &MediaControl::done, &control, [&](int code) {
         run.done << code;
-        run.playedMs = playing.elapsed(); // reported, and bounded by the minute's test only
+        run.playedMs = playing.elapsed(); // a lower bound in the minute's test, else reported
     });
     control.put(MediaControl::kDeviceType, QStringLiteral("AVIVideo"));
     control.put(MediaControl::kFileName, path);
@@ -304,8 +304,9 @@ void TestAvSync::picturesFollowTheSoundForAMinute()
     if (QTest::currentTestFailed())
         return;
     const qint64 playedMs = run.playedMs;
-    // The silent sink keeps real time, or this measures nothing.
-    QVERIFY2(playedMs >= run.lengthMs - 50 && playedMs <= run.lengthMs + 3000,
+    // The silent sink keeps real time, or this measures nothing; a loaded machine may only make
+    // it longer, which the pictures' lags show.
+    QVERIFY2(playedMs >= run.lengthMs - 50,
              qPrintable(QStringLiteral("the minute took %1 ms").arg(playedMs)));
 
     const std::vector<int> lags = run.lags();
