@@ -32,9 +32,10 @@ protected:
     void closeRequested() override;
 
     // Lets the user drop files anywhere on the window, its text boxes included: the first file
-    // of a drop goes to fileDropped(), as a handler of its own once the drop has ended.
+    // of a drop goes to fileDropped(), as a handler of its own once the drop has ended; a
+    // player opens and plays it.
     void acceptFileDrops();
-    virtual void fileDropped(const QString &path) { Q_UNUSED(path); }
+    virtual void fileDropped(const QString &path) { openAndPlay(path); }
 
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;

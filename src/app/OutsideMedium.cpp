@@ -1,12 +1,12 @@
 #include "app/OutsideMedium.h"
 
+#include "media/core/BlockDevice.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
-
-#include <sys/stat.h>
 
 namespace zyr {
 
@@ -19,12 +19,6 @@ bool looksLikeUri(const QString &text)
 {
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
     return scheme.match(text).hasMatch() && !QFileInfo::exists(text);
-}
-
-bool isBlockDevice(const QString &path)
-{
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISBLK(info.st_mode);
 }
 
 std::optional<WindowClass> playerByContent(const QString &path)
@@ -80,7 +74,7 @@ OutsideMedium identifyMedium(const QString &fileOrUri)
         path = url.toLocalFile();
     }
     path = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-    if (isBlockDevice(path))
+    if (media::isBlockDevice(path))
         return {path, WindowClass::CdPlayer};
     // Only a regular file is read: a pipe or a terminal would wait for input.
     if (!QFileInfo(path).isFile())

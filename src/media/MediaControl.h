@@ -74,7 +74,6 @@ public:
     QString errorMessage() const { return m_errorMessage; }
     std::int32_t length() const;
     std::int32_t position() const;
-    std::int32_t to() const { return m_to; }
     // Whether "Seek" can move the position: a device is open and, for a disc, the tray is shut.
     bool canSeek() const { return m_device && m_mode != ControlMode::TrayOpen; }
     ControlMode mode() const { return m_mode; }

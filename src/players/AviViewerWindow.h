@@ -30,8 +30,6 @@ public:
     void MMControl1_Done(int NotifyCode);
 
 protected:
-    void fileDropped(const QString &path) override { openAndPlay(path); }
-
 private:
     // What File, Open shows once the control has tried to open; true when it opened.
     bool showOpenOutcome(OpenOutcome outcome);

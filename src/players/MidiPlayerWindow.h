@@ -40,7 +40,6 @@ public:
 
 protected:
     ReturnOrder returnOrder() const override { return ReturnOrder::HideThenShow; }
-    void fileDropped(const QString &path) override { openAndPlay(path); }
 
 private:
     // What File, Open shows once the control has tried to open; true when it opened.

@@ -36,8 +36,6 @@ public:
     void mnuExit_Click();
 
 protected:
-    void fileDropped(const QString &path) override { openAndPlay(path); }
-
 private:
     // What File, Open shows once the control has tried to open; true when it opened.
     bool showOpenOutcome(OpenOutcome outcome);

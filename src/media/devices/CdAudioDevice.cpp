@@ -1,15 +1,12 @@
 #include "media/devices/CdAudioDevice.h"
 
+#include "media/core/BlockDevice.h"
 #include "media/devices/CdAudioSource.h"
 #include "media/devices/LibcdioDrive.h"
 #include "media/devices/QueuedCdDrive.h"
 
 #include <algorithm>
 #include <optional>
-
-#include <QFile>
-
-#include <sys/stat.h>
 
 namespace zyr::media {
 
@@ -20,12 +17,6 @@ using Clock = CdDriveThread::Clock;
 std::int64_t framesToMs(std::int64_t frames)
 {
     return (frames * 1000 + CdToc::kSampleRate / 2) / CdToc::kSampleRate;
-}
-
-bool isBlockDevice(const QString &path)
-{
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISBLK(info.st_mode);
 }
 
 MediaError noDisc()

@@ -1,7 +1,6 @@
 #include "media/devices/LibcdioDrive.h"
 
 #include "media/devices/LibcdioHandles.h"
-#include "media/devices/LibraryMessages.h"
 
 #include <cdio/mmc.h>
 #include <cdio/mmc_hl_cmds.h>
@@ -331,22 +330,17 @@ private:
     std::int32_t m_nextSector = -1; // where paranoia's cursor stands; -1 when unknown
 };
 
-LibcdioDrive::LibcdioDrive() : m_isImage(false), m_method(ReadMethod::Automatic)
-{
-    quietMediaLibraries();
-}
+LibcdioDrive::LibcdioDrive() : m_isImage(false), m_method(ReadMethod::Automatic) {}
 
 LibcdioDrive::LibcdioDrive(Node node)
     : m_isImage(false), m_node(std::move(node.path)), m_method(ReadMethod::Automatic)
 {
-    quietMediaLibraries();
 }
 
 LibcdioDrive::LibcdioDrive(QString imagePath, ReadMethod method)
     : m_isImage(true), m_imagePath(std::move(imagePath)), m_method(method),
       m_tray(std::make_shared<ImageTray>())
 {
-    quietMediaLibraries();
 }
 
 LibcdioDrive::~LibcdioDrive() = default;

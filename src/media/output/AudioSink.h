@@ -1,14 +1,13 @@
 #pragma once
 // The one place every device's sound ends. A device decodes on its worker thread, converts to
-// the format open() returned, and pushes frames with write(), waiting while the sink's buffer is
-// full (in waitForSpace(), or for a while of its own where it must stay free to take commands).
-// The sink plays from that buffer on its own schedule.
+// the format open() returned, and pushes frames with write(), waiting a while of its own when
+// the sink's buffer is full. The sink plays from that buffer on its own schedule.
 //
 // Threads. Two roles share a sink:
-//   - the owner (the device worker) calls open, write, waitForSpace, flush and close;
+//   - the owner (the device worker) calls open, write, flush and close;
 //   - any thread, typically the UI thread, may at the same time call setPaused, framesPlayed,
 //     framesQueued and lost.
-// open and close must not run concurrently with write, waitForSpace or flush: the device stops
+// open and close must not run concurrently with write or flush: the device stops
 // feeding before it closes. No member is ever called from a sink's own playback thread.
 //
 // Clock. framesPlayed() counts frames in the output format since the last open() or flush(),
@@ -49,12 +48,6 @@ public:
     // Copies as many whole frames of `frames` (interleaved, in the opened format) as fit into
     // the buffer and returns how many; 0 when full or not open. Owner thread; never blocks.
     virtual std::size_t write(const float *frames, std::size_t frameCount) = 0;
-
-    // Blocks until there is room to write or `timeout` passes, and returns whether any frame of
-    // space is free; returns false at once when not open. How much room ends the wait is the
-    // sink's to say: at least one frame, at most a period's worth or the whole buffer if that is
-    // smaller, so that the worker refills in chunks. Owner thread; blocks.
-    virtual bool waitForSpace(std::chrono::milliseconds timeout) = 0;
 
     // Stops (true) or resumes (false) playback, keeping everything buffered; framesPlayed()
     // stands still while paused. Any thread; does not block beyond a short internal lock.

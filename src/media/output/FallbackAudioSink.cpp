@@ -60,12 +60,6 @@ std::size_t FallbackAudioSink::write(const float *frames, std::size_t frameCount
     return m_active ? m_active->write(frames, frameCount) : 0;
 }
 
-bool FallbackAudioSink::waitForSpace(std::chrono::milliseconds timeout)
-{
-    retryBetterOutput();
-    return m_active ? m_active->waitForSpace(timeout) : false;
-}
-
 void FallbackAudioSink::retryBetterOutput()
 {
     if (!m_active)

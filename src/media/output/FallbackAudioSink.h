@@ -34,7 +34,6 @@ public:
     // for an invalid format, since no output could take it.
     Result<AudioFormat> open(AudioFormat requested) override;
     std::size_t write(const float *frames, std::size_t frameCount) override;
-    bool waitForSpace(std::chrono::milliseconds timeout) override;
     void setPaused(bool paused) override;
     void flush() override;
     std::int64_t framesPlayed() const override;

@@ -18,10 +18,6 @@ public:
     {
         return m_inner->write(frames, frameCount);
     }
-    bool waitForSpace(std::chrono::milliseconds timeout) override
-    {
-        return m_inner->waitForSpace(timeout);
-    }
     void setPaused(bool paused) override { m_inner->setPaused(paused); }
     void flush() override { m_inner->flush(); }
     std::int64_t framesPlayed() const override { return m_inner->framesPlayed(); }

@@ -1,7 +1,6 @@
 #include "media/output/SdlAudioSink.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace zyr::media {
 
@@ -49,10 +48,6 @@ Result<AudioFormat> SdlAudioSink::open(AudioFormat requested)
         return allocated.error();
     }
     m_played.store(0, std::memory_order_release);
-    m_pollInterval = std::max(std::chrono::microseconds{1},
-                              std::chrono::duration_cast<std::chrono::microseconds>(
-                                  actual.durationOf(static_cast<std::int64_t>(period))) /
-                                  kSpacePollsPerPeriod);
     {
         const std::lock_guard guard(m_lifecycleMutex);
         m_subsystem.emplace(std::move(subsystem).value());
@@ -68,25 +63,6 @@ std::size_t SdlAudioSink::write(const float *frames, std::size_t frameCount)
         return 0;
     }
     return m_ring.write(frames, frameCount);
-}
-
-bool SdlAudioSink::waitForSpace(std::chrono::milliseconds timeout)
-{
-    if (!m_device) {
-        return false;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (m_ring.writableFrames() > 0) {
-            return true;
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(m_pollInterval, deadline - now));
-    }
 }
 
 void SdlAudioSink::setPaused(bool paused)
@@ -128,7 +104,6 @@ void SdlAudioSink::close()
     }
     m_ring.release();
     m_played.store(0, std::memory_order_release);
-    m_pollInterval = std::chrono::microseconds{0};
 }
 
 bool SdlAudioSink::lost() const

@@ -10,10 +10,7 @@
 //
 // flush() holds the callback off with SDL's device lock while it empties the ring from the
 // producer side and zeroes the count; pausing uses SDL's own pause, which also keeps the
-// callback from running. waitForSpace() returns once any frame is free, which in practice is the
-// period the callback has just taken; it polls once per period instead of being woken by the
-// callback, since a wake-up would put a lock or a system call on the audio thread, and the ring
-// is many periods deep, so a late wake-up never starves the device.
+// callback from running.
 
 #include "media/output/AudioSink.h"
 #include "media/output/RingBuffer.h"
@@ -37,7 +34,6 @@ public:
     // Fails with DeviceUnavailable when SDL has no audio driver or no output device.
     Result<AudioFormat> open(AudioFormat requested) override;
     std::size_t write(const float *frames, std::size_t frameCount) override;
-    bool waitForSpace(std::chrono::milliseconds timeout) override;
     void setPaused(bool paused) override;
     void flush() override;
     std::int64_t framesPlayed() const override;
@@ -60,10 +56,6 @@ public:
     static constexpr int kMaxPeriodFrames = 1024;
     // Period aimed at within those bounds: the usual desktop sound-server quantum.
     static constexpr std::chrono::milliseconds kTargetPeriod{20};
-    // Polls per period while waiting for space. The callback frees a whole period at a time, and
-    // the ring holds many periods, so one look per period keeps it as full as four would, with a
-    // quarter of the wake-ups (about 40 a second while the ring is full).
-    static constexpr int kSpacePollsPerPeriod = 1;
 
 private:
     static void fillPeriod(void *userdata, std::uint8_t *stream, int length);
@@ -75,7 +67,6 @@ private:
     // Frames the callback copied since open or flush; written by the callback, or by flush
     // while the callback is held off.
     std::atomic<std::int64_t> m_played{0};
-    std::chrono::microseconds m_pollInterval{0};
     // Declared last so it is destroyed first: SDL's thread stops before the ring goes away.
     std::optional<SdlAudioDevice> m_device;
 };

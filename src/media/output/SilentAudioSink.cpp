@@ -25,7 +25,6 @@ Result<AudioFormat> SilentAudioSink::open(AudioFormat requested)
     m_queued = 0;
     m_played = 0;
     restartAnchorLocked(Clock::now());
-    m_changed.notify_all();
     return requested;
 }
 
@@ -45,36 +44,6 @@ std::size_t SilentAudioSink::write(const float *frames, std::size_t frameCount)
     return static_cast<std::size_t>(accepted);
 }
 
-bool SilentAudioSink::waitForSpace(std::chrono::milliseconds timeout)
-{
-    std::unique_lock lock(m_mutex);
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        const auto now = Clock::now();
-        settleLocked(now);
-        if (!m_open) {
-            return false;
-        }
-        const std::int64_t wanted =
-            std::clamp<std::int64_t>(m_format.framesIn(kWakePeriod), 1, m_capacity);
-        const std::int64_t free = m_capacity - m_queued;
-        if (free >= wanted) {
-            return true;
-        }
-        if (now >= deadline) {
-            return free > 0;
-        }
-        auto wake = deadline;
-        if (!m_paused) {
-            // Consumption runs on from the anchor without a break until the queue empties, and
-            // the queue cannot empty before `wanted` frames are free.
-            wake = std::min(wake, m_anchor + std::chrono::duration_cast<Clock::duration>(
-                                                 m_format.durationOf(m_credited + wanted - free)));
-        }
-        m_changed.wait_until(lock, wake);
-    }
-}
-
 void SilentAudioSink::setPaused(bool paused)
 {
     const std::lock_guard guard(m_mutex);
@@ -85,7 +54,6 @@ void SilentAudioSink::setPaused(bool paused)
     settleLocked(now);
     m_paused = paused;
     restartAnchorLocked(now);
-    m_changed.notify_all();
 }
 
 void SilentAudioSink::flush()
@@ -97,7 +65,6 @@ void SilentAudioSink::flush()
     m_queued = 0;
     m_played = 0;
     restartAnchorLocked(Clock::now());
-    m_changed.notify_all();
 }
 
 std::int64_t SilentAudioSink::framesPlayed() const
@@ -123,7 +90,6 @@ void SilentAudioSink::close()
     m_queued = 0;
     m_played = 0;
     m_credited = 0;
-    m_changed.notify_all();
 }
 
 bool SilentAudioSink::lost() const

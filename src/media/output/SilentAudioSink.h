@@ -8,13 +8,11 @@
 // an anchor time and the frames credited since it. Time spent with nothing queued or paused is
 // not banked: the anchor restarts whenever the queue runs empty and on resume, so frames written
 // afterwards start playing when they arrive, not earlier. Everything is under one mutex; no
-// caller holds it longer than a few arithmetic steps, except that waitForSpace waits on a
-// condition variable that pause, flush and close signal.
+// caller holds it longer than a few arithmetic steps.
 
 #include "media/output/AudioSink.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -28,10 +26,6 @@ public:
     // Never fails for a valid format, which it returns unchanged; UnsupportedFormat otherwise.
     Result<AudioFormat> open(AudioFormat requested) override;
     std::size_t write(const float *frames, std::size_t frameCount) override;
-    // Waits until a period's worth (kWakePeriod) is free, or the whole buffer if that is
-    // smaller, so the worker refills in chunks as it would for a sound card. At the timeout
-    // (while paused, say) it returns whether any frame is free.
-    bool waitForSpace(std::chrono::milliseconds timeout) override;
     void setPaused(bool paused) override;
     void flush() override;
     // Exact: a frame counts as played once its whole duration has elapsed.
@@ -41,9 +35,6 @@ public:
     // Always false: there is no hardware to lose.
     bool lost() const override;
 
-    // Space waitForSpace lets free before it wakes the worker: a typical sound card period.
-    static constexpr std::chrono::milliseconds kWakePeriod{10};
-
 private:
     using Clock = std::chrono::steady_clock;
 
@@ -52,7 +43,6 @@ private:
     void restartAnchorLocked(Clock::time_point now) const;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
     AudioFormat m_format;
     bool m_open = false;
     bool m_paused = false;

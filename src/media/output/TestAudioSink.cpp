@@ -22,7 +22,6 @@ Result<AudioFormat> TestAudioSink::open(AudioFormat requested)
     m_pending.clear();
     m_received.clear();
     m_played = 0;
-    m_changed.notify_all();
     if (m_options.failToOpen) {
         return makeError(ErrorKind::DeviceUnavailable,
                          QStringLiteral("The test output was told to fail"));
@@ -64,16 +63,6 @@ std::size_t TestAudioSink::write(const float *frames, std::size_t frameCount)
     return accepted;
 }
 
-bool TestAudioSink::waitForSpace(std::chrono::milliseconds timeout)
-{
-    std::unique_lock lock(m_mutex);
-    const auto channels = static_cast<std::size_t>(std::max(1, m_format.channels));
-    const bool hasSpace = m_changed.wait_for(lock, timeout, [&] {
-        return !m_open || !m_paused || m_pending.size() / channels < m_capacity;
-    });
-    return hasSpace && m_open;
-}
-
 void TestAudioSink::setPaused(bool paused)
 {
     const std::lock_guard guard(m_mutex);
@@ -84,7 +73,6 @@ void TestAudioSink::setPaused(bool paused)
     if (!paused) {
         playPendingLocked();
     }
-    m_changed.notify_all();
 }
 
 void TestAudioSink::flush()
@@ -93,7 +81,6 @@ void TestAudioSink::flush()
     ++m_flushCount;
     m_pending.clear();
     m_played = 0;
-    m_changed.notify_all();
 }
 
 std::int64_t TestAudioSink::framesPlayed() const
@@ -119,7 +106,6 @@ void TestAudioSink::close()
     m_paused = false;
     m_pending.clear();
     m_played = 0;
-    m_changed.notify_all();
 }
 
 bool TestAudioSink::lost() const

@@ -10,7 +10,6 @@
 #include "media/output/AudioSink.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -55,9 +54,6 @@ public:
     // Clears received(), then succeeds unless failToOpen is set or the format is invalid.
     Result<AudioFormat> open(AudioFormat requested) override;
     std::size_t write(const float *frames, std::size_t frameCount) override;
-    // Returns true at once while running; while paused with a full buffer, waits for resume,
-    // flush, close or the timeout.
-    bool waitForSpace(std::chrono::milliseconds timeout) override;
     void setPaused(bool paused) override;
     void flush() override;
     std::int64_t framesPlayed() const override;
@@ -96,7 +92,6 @@ private:
 
     const Options m_options{};
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
     AudioFormat m_format;
     AudioFormat m_requested;
     bool m_open = false;

@@ -26,7 +26,6 @@ extern "C" {
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -58,7 +57,6 @@ public:
     {
         const std::lock_guard lock(m_mutex);
         m_allowance = m_allowance.value_or(0) + frames;
-        m_changed.notify_all();
     }
 
     // Takes up to `wanted` frames out of the allowance.
@@ -78,24 +76,15 @@ public:
         if (m_allowance)
             *m_allowance += std::int64_t(frames);
     }
-    // Whether a frame may pass, waiting at most `timeout` for one.
-    bool waitForAllowance(std::chrono::milliseconds timeout)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, timeout,
-                                  [this] { return !m_allowance || *m_allowance > 0; });
-    }
 
 private:
     void set(std::optional<std::int64_t> allowance)
     {
         const std::lock_guard lock(m_mutex);
         m_allowance = allowance;
-        m_changed.notify_all();
     }
 
     std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::optional<std::int64_t> m_allowance; // none: open
 };
 
@@ -122,12 +111,6 @@ public:
         const std::size_t written = allowed > 0 ? ForwardingAudioSink::write(frames, allowed) : 0;
         m_gate->giveBack(allowed - written);
         return written;
-    }
-    bool waitForSpace(std::chrono::milliseconds timeout) override
-    {
-        if (m_gate && !m_gate->waitForAllowance(timeout))
-            return false;
-        return ForwardingAudioSink::waitForSpace(timeout);
     }
 
 private:

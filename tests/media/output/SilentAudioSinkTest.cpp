@@ -29,8 +29,6 @@ const AudioFormat kFormat{48000, 2};
 constexpr auto kPlayFor = 200ms;
 // Slack for the granularity of the counts: one frame of rounding either side.
 constexpr std::int64_t kFrameSlack = 1;
-// A timeout no wait comes near unless it is never woken.
-constexpr auto kNeverReached = 30s;
 
 std::vector<float> silence(std::int64_t frames)
 {
@@ -54,8 +52,6 @@ private slots:
     void idleTimeIsNotBanked();
     void pauseStopsConsumption();
     void flushDropsQueuedFrames();
-    void waitForSpaceWaitsForAPeriodsWorth();
-    void waitForSpaceWhilePausedTimesOutOrWakesOnResume();
     void closedSinkIsInert();
 };
 
@@ -184,62 +180,11 @@ void SilentAudioSinkTest::flushDropsQueuedFrames()
              static_cast<std::size_t>(capacity));
 }
 
-void SilentAudioSinkTest::waitForSpaceWaitsForAPeriodsWorth()
-{
-    SilentAudioSink sink;
-    QVERIFY(sink.open(kFormat).ok());
-    const std::int64_t capacity = kFormat.framesIn(kSinkBufferDuration);
-    const std::int64_t period = kFormat.framesIn(SilentAudioSink::kWakePeriod);
-    const auto samples = silence(capacity);
-    // A full buffer, and buffers with a little room already free: the wait lasts until a
-    // period's worth is free in each case, however soon after it the worker writes.
-    for (const std::int64_t freeAtWait : {std::int64_t{0}, std::int64_t{1}, period - 1}) {
-        sink.flush();
-        const auto written = Clock::now();
-        QCOMPARE(sink.write(samples.data(), static_cast<std::size_t>(capacity - freeAtWait)),
-                 static_cast<std::size_t>(capacity - freeAtWait));
-        QVERIFY(sink.waitForSpace(kNeverReached));
-        // A lower bound: the room it waited for takes that long to play out.
-        QVERIFY(Clock::now() - written >= kFormat.durationOf(period - freeAtWait));
-        const std::size_t free = sink.write(samples.data(), static_cast<std::size_t>(capacity));
-        QVERIFY2(free >= static_cast<std::size_t>(period),
-                 qPrintable(QStringLiteral("%1 frames free after waiting with %2 free")
-                                .arg(free)
-                                .arg(freeAtWait)));
-    }
-}
-
-void SilentAudioSinkTest::waitForSpaceWhilePausedTimesOutOrWakesOnResume()
-{
-    SilentAudioSink sink;
-    QVERIFY(sink.open(kFormat).ok());
-    const std::int64_t capacity = kFormat.framesIn(kSinkBufferDuration);
-    const auto samples = silence(capacity);
-    QCOMPARE(sink.write(samples.data(), static_cast<std::size_t>(capacity)),
-             static_cast<std::size_t>(capacity));
-    sink.setPaused(true);
-
-    auto started = Clock::now();
-    QVERIFY(!sink.waitForSpace(40ms));
-    QVERIFY(Clock::now() - started >= 40ms);
-
-    std::thread ui([&] {
-        std::this_thread::sleep_for(30ms);
-        sink.setPaused(false);
-    });
-    started = Clock::now();
-    QVERIFY(sink.waitForSpace(kNeverReached));
-    // Woken by the resume: a waiter left asleep would have slept until its timeout.
-    QVERIFY(Clock::now() - started < kNeverReached);
-    ui.join();
-}
-
 void SilentAudioSinkTest::closedSinkIsInert()
 {
     SilentAudioSink sink;
     const auto samples = silence(10);
     QCOMPARE(sink.write(samples.data(), 10), 0u);
-    QVERIFY(!sink.waitForSpace(0ms));
 
     QVERIFY(sink.open(kFormat).ok());
     QCOMPARE(sink.write(samples.data(), 10), 10u);
@@ -247,10 +192,6 @@ void SilentAudioSinkTest::closedSinkIsInert()
     QCOMPARE(sink.framesPlayed(), 0);
     QCOMPARE(sink.framesQueued(), 0);
     QCOMPARE(sink.write(samples.data(), 10), 0u);
-    // Refused without waiting the timeout out.
-    const auto started = Clock::now();
-    QVERIFY(!sink.waitForSpace(kNeverReached));
-    QVERIFY(Clock::now() - started < kNeverReached);
     sink.close();
 }
 

@@ -28,11 +28,6 @@ std::vector<float> ramp(std::size_t samples, float first = 1.0f)
     return values;
 }
 
-// Long enough that a wait which should block is measurably blocked.
-constexpr auto kBlockedWait = 40ms;
-// Margin below a requested timeout that a sleeping wait may still report, for timer rounding.
-constexpr auto kTimerSlack = 5ms;
-
 } // namespace
 
 class TestAudioSinkTest : public QObject {
@@ -47,7 +42,6 @@ private slots:
     void rejectsInvalidFormat();
     void pauseHoldsFramesUntilResume();
     void flushDropsHeldFramesAndRestartsClock();
-    void waitForSpaceBlocksWhilePausedAndFull();
     void lostIsInjectedWithoutStoppingPlayback();
     void reopenClearsRecord();
 };
@@ -92,7 +86,6 @@ void TestAudioSinkTest::receivesEverythingInOrder()
     }
     const std::size_t rest = minute.size() / 2 - offset;
     QCOMPARE(sink.write(minute.data() + offset * 2, rest), rest);
-    QVERIFY(sink.waitForSpace(0ms));
 
     QCOMPARE(sink.framesPlayed(), 44100 * 60);
     QCOMPARE(sink.framesQueued(), 0);
@@ -123,7 +116,6 @@ void TestAudioSinkTest::failsToOpenWhenTold()
 
     const auto samples = ramp(4);
     QCOMPARE(sink.write(samples.data(), 2), 0u);
-    QVERIFY(!sink.waitForSpace(0ms));
     QVERIFY(sink.received().empty());
 }
 
@@ -181,41 +173,6 @@ void TestAudioSinkTest::flushDropsHeldFramesAndRestartsClock()
     auto expected = played;
     expected.insert(expected.end(), after.begin(), after.end());
     QCOMPARE(sink.received(), expected);
-}
-
-void TestAudioSinkTest::waitForSpaceBlocksWhilePausedAndFull()
-{
-    TestAudioSink sink;
-    QVERIFY(sink.open({8000, 1}).ok());
-    sink.setPaused(true);
-    // Paused, the sink holds at most its buffer; a second of audio does not fit.
-    const auto samples = ramp(8000);
-    std::size_t held = 0;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        held += sink.write(samples.data(), samples.size() - held);
-    }
-    QVERIFY(held > 0);
-    QVERIFY(held < samples.size());
-    QCOMPARE(sink.write(samples.data(), 1), 0u);
-    QCOMPARE(sink.framesQueued(), static_cast<std::int64_t>(held));
-
-    auto started = std::chrono::steady_clock::now();
-    QVERIFY(!sink.waitForSpace(kBlockedWait));
-    QVERIFY(std::chrono::steady_clock::now() - started >= kBlockedWait - kTimerSlack);
-
-    // Resuming from another thread wakes the waiting worker long before its timeout.
-    std::thread ui([&] {
-        std::this_thread::sleep_for(kBlockedWait);
-        sink.setPaused(false);
-    });
-    started = std::chrono::steady_clock::now();
-    const bool woke = sink.waitForSpace(30s);
-    const auto waited = std::chrono::steady_clock::now() - started;
-    ui.join();
-    QVERIFY(woke);
-    // Woken by the resume: a waiter left asleep would have slept until its timeout.
-    QVERIFY(waited < 30s);
-    QCOMPARE(sink.framesPlayed(), static_cast<std::int64_t>(held));
 }
 
 void TestAudioSinkTest::lostIsInjectedWithoutStoppingPlayback()
