@@ -15,12 +15,12 @@
 class TestProbe : public QObject {
     Q_OBJECT
 private slots:
+    void reportsAPlayAndARefusal_data();
     void reportsAPlayAndARefusal();
     void reportsThePicturesOfAMovie();
     void wrongCommandLine();
     void endsOnTerminate();
     void decodesAndRendersOnly();
-    void playsInRealTime();
 
 private:
     QJsonObject probe(const QStringList &args, int *exitCode = nullptr);
@@ -40,28 +40,39 @@ QJsonObject TestProbe::probe(const QStringList &args, int *exitCode)
     return QJsonDocument::fromJson(lines.front()).object();
 }
 
+void TestProbe::reportsAPlayAndARefusal_data()
+{
+    QTest::addColumn<QStringList>("mode");
+    QTest::newRow("as fast as it decodes") << QStringList{};
+    QTest::newRow("in real time") << QStringList{QStringLiteral("--realtime")};
+}
+
 void TestProbe::reportsAPlayAndARefusal()
 {
+    QFETCH(QStringList, mode);
     QTemporaryDir dir;
     zyr::test::WavOptions o;
     o.sampleRate = 22050;
     o.channels = 1;
-    o.frames = 22050 * 60 + 11;
-    const QString wav = dir.filePath(QStringLiteral("minute.wav"));
+    o.frames = 22050 * 3 / 2;
+    const QString wav = dir.filePath(QStringLiteral("sound.wav"));
     QVERIFY(zyr::test::WavWriter::write(wav, o));
 
     int code = -1;
-    QJsonObject r = probe({QStringLiteral("WaveAudio"), wav}, &code);
+    QJsonObject r = probe(mode + QStringList{QStringLiteral("WaveAudio"), wav}, &code);
     QCOMPARE(code, 0);
     QCOMPARE(r.value(QStringLiteral("device")).toString(), QStringLiteral("WaveAudio"));
     QCOMPARE(r.value(QStringLiteral("path")).toString(), wav);
     QCOMPARE(r.value(QStringLiteral("error")).toInt(), 0);
-    QCOMPARE(r.value(QStringLiteral("length_ms")).toInt(), 60000);
-    QCOMPARE(r.value(QStringLiteral("position_ms")).toInt(), 60000);
+    QCOMPARE(r.value(QStringLiteral("length_ms")).toInt(), 1500);
+    QCOMPARE(r.value(QStringLiteral("position_ms")).toInt(), 1500);
     QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{1});
-    // Faster than real time: half of the minute is a bound no loaded machine comes near.
-    QVERIFY(r.value(QStringLiteral("wall_s")).toDouble() < 30);
     QVERIFY(r.value(QStringLiteral("cpu_s")).toDouble() > 0);
+    // Through SDL (its dummy driver here) in real time, the play takes at least about the
+    // sound's length; only a lower bound, as a busy machine may take longer.
+    if (!mode.isEmpty())
+        QVERIFY2(r.value(QStringLiteral("wall_s")).toDouble() >= 0.9 * 1.5,
+                 qPrintable(QString::number(r.value(QStringLiteral("wall_s")).toDouble())));
 
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
     QVERIFY(zyr::test::WavWriter::writeText(text));
@@ -104,8 +115,13 @@ void TestProbe::reportsThePicturesOfAMovie()
 
 void TestProbe::wrongCommandLine()
 {
+    // No medium; and each mode takes its own device type only.
     for (const QStringList &args :
-         {QStringList{}, QStringList{QStringLiteral("--maximized"), QStringLiteral("AVIVideo")}}) {
+         {QStringList{}, QStringList{QStringLiteral("--maximized"), QStringLiteral("AVIVideo")},
+          QStringList{QStringLiteral("--decode-only"), QStringLiteral("WaveAudio"),
+                      QStringLiteral("x.avi")},
+          QStringList{QStringLiteral("--render-only"), QStringLiteral("AVIVideo"),
+                      QStringLiteral("x.mid")}}) {
         QProcess p;
         p.start(QStringLiteral(ZYR_PROBE_PATH), args);
         QVERIFY(p.waitForFinished(30000));
@@ -139,7 +155,7 @@ void TestProbe::endsOnTerminate()
     const QJsonObject r = QJsonDocument::fromJson(p.readAllStandardOutput().trimmed()).object();
     QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{});
     QVERIFY(r.value(QStringLiteral("message")).toString().contains(QStringLiteral("TERM")));
-    QVERIFY(r.value(QStringLiteral("position_ms")).toInt() >= 0);
+    QVERIFY(r.contains(QStringLiteral("position_ms")));
 }
 
 void TestProbe::decodesAndRendersOnly()
@@ -170,33 +186,6 @@ void TestProbe::decodesAndRendersOnly()
     QVERIFY2(r.value(QStringLiteral("rendered_s")).toDouble() >= 2.0,
              qPrintable(QString::number(r.value(QStringLiteral("rendered_s")).toDouble())));
     QVERIFY(!r.value(QStringLiteral("soundfont")).toString().isEmpty());
-
-    // Each mode takes its own device type only.
-    for (const QStringList &args :
-         {QStringList{QStringLiteral("--decode-only"), QStringLiteral("WaveAudio"), avi},
-          QStringList{QStringLiteral("--render-only"), QStringLiteral("AVIVideo"), mid}}) {
-        int code = -1;
-        QVERIFY(probe(args, &code).isEmpty());
-        QCOMPARE(code, 2);
-    }
-}
-
-void TestProbe::playsInRealTime()
-{
-    // Through SDL (its dummy driver here) in real time: the play takes at least about the
-    // sound's length. Only a lower bound: a busy machine may take longer.
-    QTemporaryDir dir;
-    zyr::test::WavOptions o;
-    o.sampleRate = 22050;
-    o.frames = 22050 * 3 / 2;
-    const QString wav = dir.filePath(QStringLiteral("sound.wav"));
-    QVERIFY(zyr::test::WavWriter::write(wav, o));
-    const QJsonObject r = probe({QStringLiteral("--realtime"), QStringLiteral("WaveAudio"), wav});
-    QCOMPARE(r.value(QStringLiteral("error")).toInt(), 0);
-    QCOMPARE(r.value(QStringLiteral("done")).toArray(), QJsonArray{1});
-    QCOMPARE(r.value(QStringLiteral("position_ms")).toInt(), 1500);
-    QVERIFY2(r.value(QStringLiteral("wall_s")).toDouble() >= 0.9 * 1.5,
-             qPrintable(QString::number(r.value(QStringLiteral("wall_s")).toDouble())));
 }
 
 QTEST_GUILESS_MAIN(TestProbe)
