@@ -3,6 +3,7 @@
 
 #include "media/ComponentError.h"
 #include "media/FileOpenDialog.h"
+#include "support/WhenModalShows.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -19,26 +20,6 @@ using namespace zyr::media;
 namespace {
 
 const QString kWavFilter = QStringLiteral("All Files (*.*)|*.*|WAV Files (*.wav)|*.wav");
-
-// Waits for the modal dialog and hands it to `act`, from inside the dialog's own event loop.
-// A dialog that `act` leaves open (a failed check returns early) is cancelled, so that a
-// failure never leaves the test waiting on a modal dialog.
-void whenDialogShows(std::function<void(QFileDialog &)> act)
-{
-    QTimer::singleShot(0, [act = std::move(act)] {
-        QPointer<QFileDialog> d;
-        for (int i = 0; i < 500 && !d; ++i) {
-            d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!d)
-                QTest::qWait(10);
-        }
-        if (!d)
-            return;
-        act(*d);
-        if (d && d->isVisible())
-            d->reject();
-    });
-}
 
 QStringList listedFiles(QFileDialog &dialog)
 {
@@ -219,7 +200,7 @@ void TestFileOpenDialog::realDialogShowsFiltersAndReturnsTheChoice()
     QString selectedFilter;
     QStringList wavListing;
     QStringList allListing;
-    whenDialogShows([&](QFileDialog &d) {
+    zyr::test::whenModalShows<QFileDialog>([&](QFileDialog &d) {
         auto *combo = d.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
         for (int i = 0; combo && i < combo->count(); ++i)
             shownFilters << combo->itemText(i);
@@ -248,7 +229,7 @@ void TestFileOpenDialog::realDialogCancelRaises()
 {
     FileOpenDialog dialog(FileOpenDialog::designBlock());
     dialog.put(FileOpenDialog::kFilter, kWavFilter);
-    whenDialogShows([](QFileDialog &d) { d.reject(); });
+    zyr::test::whenModalShows<QFileDialog>([](QFileDialog &d) { d.reject(); });
     try {
         dialog.put(FileOpenDialog::kAction, std::int16_t(1));
         QFAIL("cancel must raise");
