@@ -147,14 +147,6 @@ Result<QImage> FfmpegPictureConverter::toImage(const AVFrame &frame, QSize size)
 
 Result<FramePtr> FfmpegPictureConverter::scaled(const AVFrame &frame, QSize size)
 {
-    if (frame.width == size.width() && frame.height == size.height()) {
-        FramePtr same(av_frame_clone(&frame));
-        if (!same) {
-            return makeError(ErrorKind::Internal,
-                             QStringLiteral("Out of memory for a picture reference."));
-        }
-        return same;
-    }
     int format = frame.format;
     if (sws_isSupportedOutput(AVPixelFormat(format)) == 0) {
         format = isRgb(format) ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_YUV420P;

@@ -32,8 +32,7 @@ public:
     // The same into a new QImage::Format_RGB32 image.
     Result<QImage> toImage(const AVFrame &frame, QSize size);
     // `frame` at `size`, in its own pixel format where swscale writes that format (else planar
-    // YUV 4:2:0 of the same range), its properties (timestamps, colours) kept; a new reference
-    // to `frame` itself when it has that size already.
+    // YUV 4:2:0 of the same range), its properties (timestamps, colours) kept.
     Result<FramePtr> scaled(const AVFrame &frame, QSize size);
 
 private:

@@ -188,11 +188,6 @@ QString FfmpegVideoDecoder::codecName() const
         avcodec_get_name(m_input.format->streams[m_input.streamIndex]->codecpar->codec_id));
 }
 
-QString FfmpegVideoDecoder::containerName() const
-{
-    return QString::fromLatin1(m_input.format->iformat->name);
-}
-
 Result<FfmpegVideoDecoder::Picture> FfmpegVideoDecoder::newPicture() const
 {
     Picture picture;

@@ -85,7 +85,6 @@ public:
     // error, and so do next(), skip() and the seeks, which prime the decoder when it is not yet.
     // Owner thread; decodes.
     Result<void> prime();
-    bool isPrimed() const { return m_primed; }
 
     // Facts about the source; fixed after open. Owner thread, or any thread once open() returned.
     //
@@ -115,8 +114,6 @@ public:
     bool hasAudio() const { return m_input.hasAudio; }
     // FFmpeg's short name of the video codec ("mpeg4", "cinepak", "h264", ...).
     QString codecName() const;
-    // FFmpeg's short name of the demuxer ("avi", "matroska,webm", ...), for logs and messages.
-    QString containerName() const;
 
     // Decodes the next picture and hands it out as the codec made it. std::nullopt at the end
     // of the stream, and again on every later call. A read or decode failure ends the stream:

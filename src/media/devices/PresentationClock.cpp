@@ -4,20 +4,12 @@
 
 namespace zyr::media {
 
-PresentationClock::PresentationClock(WallClock wall) : m_wall(std::move(wall))
-{
-    if (!m_wall) {
-        m_wall = [] {
-            return std::int64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    std::chrono::steady_clock::now().time_since_epoch())
-                                    .count());
-        };
-    }
-}
+PresentationClock::PresentationClock(MonotonicClock wall) : m_wall(std::move(wall)) {}
 
 std::int64_t PresentationClock::now(std::int64_t soundMs, bool running)
 {
-    const std::int64_t wall = m_wall();
+    const std::int64_t wall =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_wall().time_since_epoch()).count();
     const std::int64_t predicted = m_anchorMs + (wall - m_anchorWall);
     const bool restart = !running || !m_anchored || soundMs > predicted ||
                          soundMs < m_lastSoundMs || wall - m_anchorWall > kAnchorLifeMs;

@@ -10,8 +10,9 @@
 //
 // One thread (the UI thread); no locks. The wall clock is handed in, so tests can drive it.
 
+#include "media/core/MonotonicClock.h"
+
 #include <cstdint>
-#include <functional>
 
 namespace zyr::media {
 
@@ -21,17 +22,13 @@ public:
     static constexpr std::int64_t kMaxLeadMs = 50;
     static constexpr std::int64_t kAnchorLifeMs = 1000;
 
-    // Monotonic milliseconds.
-    using WallClock = std::function<std::int64_t()>;
-
-    // `wall` defaults to the steady clock.
-    explicit PresentationClock(WallClock wall = {});
+    explicit PresentationClock(MonotonicClock wall = steadyClock());
 
     // The clock now, given where the sound's clock stands and whether it runs.
     std::int64_t now(std::int64_t soundMs, bool running);
 
 private:
-    WallClock m_wall;
+    MonotonicClock m_wall;
     bool m_anchored = false;
     std::int64_t m_anchorMs = 0;   // the clock at m_anchorWall
     std::int64_t m_anchorWall = 0; // wall time of the anchor

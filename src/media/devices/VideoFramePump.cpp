@@ -174,7 +174,8 @@ void VideoFramePump::run()
             continue;
         }
         Result<std::optional<VideoPicture>> decoded = m_decoder->nextPicture();
-        if (decoded.ok() && decoded.value() && !wanted.isEmpty()) {
+        if (decoded.ok() && decoded.value() && !wanted.isEmpty() &&
+            QSize(decoded.value()->frame->width, decoded.value()->frame->height) != wanted) {
             VideoPicture &picture = *decoded.value();
             Result<FramePtr> sized = m_scaler.scaled(*picture.frame, wanted);
             if (sized)

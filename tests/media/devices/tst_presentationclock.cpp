@@ -10,6 +10,16 @@
 
 using zyr::media::PresentationClock;
 
+namespace {
+
+// A steady clock that reads `ms`, which the test moves.
+zyr::media::MonotonicClock wallClock(const std::int64_t &ms)
+{
+    return [&ms] { return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms)); };
+}
+
+} // namespace
+
 class TestPresentationClock : public QObject {
     Q_OBJECT
 private slots:
@@ -24,7 +34,7 @@ void TestPresentationClock::runsOnBetweenTheSoundsSteps()
     // the presentation clock is much nearer the true time than the steps are.
     constexpr std::int64_t kStepMs = 20;
     std::int64_t wall = 1000;
-    PresentationClock clock([&wall] { return wall; });
+    PresentationClock clock(wallClock(wall));
     double stepError = 0;
     double clockError = 0;
     int looks = 0;
@@ -50,7 +60,7 @@ void TestPresentationClock::runsOnBetweenTheSoundsSteps()
 void TestPresentationClock::takesTheSoundWhenItStandsOrJumps()
 {
     std::int64_t wall = 0;
-    PresentationClock clock([&wall] { return wall; });
+    PresentationClock clock(wallClock(wall));
     QCOMPARE(clock.now(500, false), 500);
     wall += 300;
     QCOMPARE(clock.now(500, false), 500); // paused: the wall clock does not move it
@@ -68,7 +78,7 @@ void TestPresentationClock::takesTheSoundWhenItStandsOrJumps()
 void TestPresentationClock::waitsForASoundThatStalls()
 {
     std::int64_t wall = 0;
-    PresentationClock clock([&wall] { return wall; });
+    PresentationClock clock(wallClock(wall));
     QCOMPARE(clock.now(100, true), 100);
     for (int i = 0; i < 100; ++i) {
         wall += 10;
