@@ -17,6 +17,21 @@ struct SniffedContainer {
     bool truncated = false;
 };
 
+// RIFF sizes (of the form, or of a chunk): 0 and 0xFFFFFFFF are what writers that stream, or
+// crashed before patching the header, leave behind, and claim nothing. Any other may claim
+// kRiffSizeSlack bytes beyond the end of the file: the pad byte after an odd-sized last chunk,
+// which some writers count but do not write.
+inline constexpr qint64 kRiffSizeSlack = 1;
+inline bool isStreamingRiffSize(quint32 size)
+{
+    return size == 0 || size == 0xFFFFFFFFu;
+}
+// Whether the RIFF form's size (the 4 bytes after "RIFF") claims more than a file of `fileSize`.
+inline bool riffSizeExceedsFile(quint32 riffSize, qint64 fileSize)
+{
+    return !isStreamingRiffSize(riffSize) && qint64(riffSize) + 8 > fileSize + kRiffSizeSlack;
+}
+
 // How many bytes of the file's start sniffContainer() looks at.
 inline constexpr int kSniffBytes = 12;
 

@@ -1,5 +1,6 @@
 #include "media/devices/RiffWaveHeader.h"
 
+#include "media/devices/ContainerSniffing.h"
 #include "media/devices/FfmpegErrors.h"
 
 #include <QByteArray>
@@ -9,29 +10,16 @@
 
 namespace zyr::media {
 
-namespace {
-
 // RIFF size fields are checked against the real file size, never against each other:
 //   - A size field of 0 or 0xFFFFFFFF is what writers that stream (or crashed before patching the
 //     header) leave behind. Such a RIFF size is accepted as is; such a data size means "the data
 //     runs to the end of the file", and the length follows from the bytes actually there.
-//   - Any other RIFF size may claim at most kSizeSlack bytes beyond the end of the file, and a
-//     data chunk may end at most kSizeSlack bytes past it. The one byte allows for the pad byte
-//     that RIFF puts after an odd-sized chunk, which some writers count but do not write. More is
-//     a truncated file or a lying header, refused as CorruptMedia.
+//   - Any other RIFF size may claim at most kRiffSizeSlack bytes beyond the end of the file,
+//     and a data chunk may end at most kRiffSizeSlack bytes past it (the pad byte). More is a
+//     truncated file or a lying header, refused as CorruptMedia.
 //   - Sizes smaller than the file are fine (taggers append chunks or junk after the RIFF form).
 //   - A data chunk with no bytes at all (size 0 with nothing after it, or a size that holds less
 //     than one sample frame) is refused: there is nothing to play.
-constexpr qint64 kSizeSlack = 1;
-constexpr quint32 kStreamingSizeZero = 0;
-constexpr quint32 kStreamingSizeMax = 0xFFFFFFFFu;
-
-bool isStreamingSize(quint32 size)
-{
-    return size == kStreamingSizeZero || size == kStreamingSizeMax;
-}
-
-} // namespace
 
 Result<WaveFacts> inspectWave(QFile &file, const QString &name)
 {
@@ -44,7 +32,7 @@ Result<WaveFacts> inspectWave(QFile &file, const QString &name)
     facts.isWave = true;
 
     const quint32 riffSize = qFromLittleEndian<quint32>(head.constData() + 4);
-    if (!isStreamingSize(riffSize) && qint64(riffSize) + 8 > fileSize + kSizeSlack) {
+    if (riffSizeExceedsFile(riffSize, fileSize)) {
         return makeError(ErrorKind::CorruptMedia,
                          QStringLiteral("The sound file %1 is truncated or damaged: its header "
                                         "announces %2 bytes, but the file holds only %3.")
@@ -79,9 +67,9 @@ Result<WaveFacts> inspectWave(QFile &file, const QString &name)
         if (id == "data") {
             facts.dataOffset = payload;
             const qint64 available = fileSize - payload;
-            if (isStreamingSize(size)) {
+            if (isStreamingRiffSize(size)) {
                 facts.dataBytes = available;
-            } else if (payload + qint64(size) > fileSize + kSizeSlack) {
+            } else if (payload + qint64(size) > fileSize + kRiffSizeSlack) {
                 return makeError(ErrorKind::CorruptMedia,
                                  QStringLiteral("The sound file %1 is truncated or damaged: its "
                                                 "sound data should be %2 bytes long, but only %3 "
