@@ -4,17 +4,18 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace zyr::media {
 
 namespace {
-
-// How much of a new backing store one pass of the event loop paints black: 256 pages, about
-// 1.5 ms of the kernel's zeroing.
-constexpr qsizetype kWarmBandBytes = qsizetype(1) << 20;
 
 // Backing store formats whose pixels are 32-bit words in QImage::Format_RGB32's layout once
 // their alpha byte is 0xff, as the converter writes it.
@@ -30,9 +31,12 @@ VideoWindow::VideoWindow(Placement placement) : m_placement(placement), m_store(
 {
     setObjectName(QStringLiteral("videoWindow"));
     setSurfaceType(QSurface::RasterSurface);
-    m_warmTimer.setSingleShot(true);
-    m_warmTimer.setInterval(0);
-    connect(&m_warmTimer, &QTimer::timeout, this, &VideoWindow::warmNextBand);
+}
+
+VideoWindow::~VideoWindow()
+{
+    if (m_warming.valid())
+        m_warming.wait();
 }
 
 void VideoWindow::prepare(const QString &title, QSize displaySize)
@@ -99,8 +103,8 @@ void VideoWindow::render(Area area)
 {
     if (!isExposed())
         return;
-    if (m_warmTimer.isActive()) {
-        m_renderWhenWarm = true; // the last band paints the whole window
+    if (m_warming.valid()) {
+        m_renderWhenWarm = true; // the whole window is painted once the store is warm
         return;
     }
     const QRect whole(QPoint(), size());
@@ -147,33 +151,50 @@ void VideoWindow::render(Area area)
         m_barsPainted = true;
 }
 
-void VideoWindow::warmNextBand()
-{
-    const qsizetype rowBytes = std::max<qsizetype>(1, qsizetype(width()) * 4);
-    const int rows = int(std::max<qsizetype>(1, kWarmBandBytes / rowBytes));
-    const QRect band = QRect(0, m_warmRow, width(), rows).intersected(QRect(QPoint(), size()));
-    if (band.isEmpty())
-        return;
-    m_store.beginPaint(band);
-    QPainter(m_store.paintDevice()).fillRect(band, Qt::black);
-    m_store.endPaint();
-    m_warmRow = band.bottom() + 1;
-    if (m_warmRow < height()) {
-        m_warmTimer.start();
-        return;
-    }
-    if (std::exchange(m_renderWhenWarm, false))
-        render(Area::Whole);
-}
-
 void VideoWindow::resizeStore()
 {
     if (m_store.size() == size())
         return;
+    if (m_warming.valid())
+        m_warming.wait(); // the old store's pages are about to go
     m_store.resize(size());
     m_barsPainted = false;
-    m_warmRow = 0;
-    m_warmTimer.start();
+    warmStore();
+}
+
+void VideoWindow::warmStore()
+{
+    // The store's image is made by its first paint; a one-pixel paint makes it.
+    m_store.beginPaint(QRect(0, 0, 1, 1));
+    QPaintDevice *device = m_store.paintDevice();
+    auto *image = device != nullptr && device->devType() == QInternal::Image
+                      ? static_cast<QImage *>(device)
+                      : nullptr;
+    uchar *const bits = image != nullptr ? image->bits() : nullptr;
+    const qsizetype bytes = image != nullptr ? image->sizeInBytes() : 0;
+    m_store.endPaint();
+    if (bits == nullptr || bytes <= 0)
+        return;
+    m_warming = std::async(std::launch::async, [this, bits, bytes] {
+        // Whole pages only: the kernel wants a page-aligned start.
+        const auto page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+        const auto start = (std::uintptr_t(bits) + page - 1) & ~(page - 1);
+        const auto end = std::uintptr_t(bits) + std::uintptr_t(bytes);
+        if (end > start) // where the kernel cannot, the first paint faults the pages in
+            madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE);
+        QMetaObject::invokeMethod(this, &VideoWindow::onStoreWarm, Qt::QueuedConnection);
+    });
+}
+
+void VideoWindow::onStoreWarm()
+{
+    // Word from a store that a resize has since replaced leaves the new one warming.
+    if (!m_warming.valid() ||
+        m_warming.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    m_warming.get();
+    if (std::exchange(m_renderWhenWarm, false))
+        render(Area::Whole);
 }
 
 void VideoWindow::exposeEvent(QExposeEvent *)
@@ -200,7 +221,14 @@ void VideoWindow::closeEvent(QCloseEvent *event)
 
 VideoOutputFactory videoWindowFactory(VideoWindow::Placement placement)
 {
-    return [placement] { return std::make_unique<VideoWindow>(placement); };
+    return [placement] {
+        // The window system's window now, as the movie opens: making it takes a millisecond or
+        // two of the UI thread, which the first picture, often due the moment Play is pressed,
+        // need not wait for.
+        auto window = std::make_unique<VideoWindow>(placement);
+        window->create();
+        return window;
+    };
 }
 
 } // namespace zyr::media

@@ -16,8 +16,9 @@
 #include "media/devices/VideoOutput.h"
 
 #include <QBackingStore>
-#include <QTimer>
 #include <QWindow>
+
+#include <future>
 
 namespace zyr::media {
 
@@ -31,6 +32,7 @@ public:
     enum class Placement { MovieSize, FillScreen };
 
     explicit VideoWindow(Placement placement = Placement::MovieSize);
+    ~VideoWindow() override;
 
     void prepare(const QString &title, QSize displaySize) override;
     void present(VideoPicture picture) override;
@@ -54,10 +56,10 @@ private:
     void render(Area area);
     // pictureRect() in the backing store's pixels.
     QRect devicePictureRect() const;
-    // Makes the backing store the window's size, a new one to be warmed up (see m_warmTimer).
+    // Makes the backing store the window's size; a new one is warmed up (see m_warming).
     void resizeStore();
-    // Paints the next band of a new backing store black (see m_warmTimer).
-    void warmNextBand();
+    void warmStore();
+    void onStoreWarm();
 
     const Placement m_placement;
     QBackingStore m_store;
@@ -67,12 +69,10 @@ private:
     bool m_barsPainted = false;
     std::function<void()> m_onClose;
     // A new backing store gets its memory pages on first write, which for a full-HD window
-    // means some 2000 pages zeroed by the kernel: about 10 ms, too long for one stretch of the
-    // UI thread. After a resize the window paints its backing store black one band at a time,
-    // one band per pass of the event loop, before the pictures need it; a paint asked for
-    // meanwhile waits for the last band.
-    QTimer m_warmTimer;
-    int m_warmRow = 0;
+    // means some 2000 pages zeroed by the kernel: 10 ms and more, too long for the UI thread.
+    // A pool thread has the kernel fault them in (madvise) while the first picture is on its
+    // way; a paint asked for meanwhile waits for it. Nothing else touches the store meanwhile.
+    std::future<void> m_warming;
     bool m_renderWhenWarm = false;
 };
 

@@ -76,7 +76,7 @@ void TestVideoWindow::pictureKeepsItsAspect()
     QCOMPARE(w.pictureSize(), picture.size());
     w.present(twoColourPicture(QSize(160, 120)));
 
-    // A new backing store is warmed up a band at a time first; the picture follows.
+    // A new backing store is warmed up first; the picture follows.
     const int quarter = picture.width() / 4;
     QTRY_COMPARE(shown(w).pixelColor(picture.left() + quarter, picture.center().y()), kLeft);
     const QImage image = shown(w);
