@@ -70,8 +70,8 @@ private:
     std::function<void()> m_onClose;
     // A new backing store gets its memory pages on first write, which for a full-HD window
     // means some 2000 pages zeroed by the kernel: 10 ms and more, too long for the UI thread.
-    // A thread of its own has the kernel fault them in (madvise) while the first picture is on its
-    // way; a paint asked for meanwhile waits for it. Nothing else touches the store meanwhile.
+    // A thread of its own has the kernel fault them in (madvise) while the first picture is on
+    // its way; a paint asked for meanwhile waits for it. Nothing else touches the store then.
     std::future<void> m_warming;
     bool m_renderWhenWarm = false;
 };
