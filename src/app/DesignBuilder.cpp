@@ -4,6 +4,7 @@
 #include "app/DesignLabel.h"
 #include "app/DesignLine.h"
 #include "app/DesignPicture.h"
+#include "app/DesignScrollBar.h"
 #include "app/Twips.h"
 
 #include <QGroupBox>
@@ -54,7 +55,7 @@ QWidget *makeWidget(const ControlDesign &c, QWidget *parent)
         return e;
     }
     case ControlKind::HScrollBar: {
-        auto *s = new QScrollBar(Qt::Horizontal, parent);
+        auto *s = new DesignScrollBar(Qt::Horizontal, parent);
         s->setRange(0, kScrollBarDefaultMax);
         s->setValue(0);
         s->setFocusPolicy(Qt::StrongFocus);

@@ -7,6 +7,7 @@
 #include "app/DesignLabel.h"
 #include "app/DesignLine.h"
 #include "app/DesignPicture.h"
+#include "app/DesignScrollBar.h"
 #include "app/KitWindows.h"
 #include "app/Twips.h"
 #include "app/WindowRegistry.h"
@@ -20,9 +21,11 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 using namespace zyr;
@@ -87,6 +90,7 @@ private slots:
     void labelsWrapLeftAligned();
     void frameFontIsForItsCaptionOnly();
     void unknownControlNameIsAnError();
+    void scrollBarRepaintsOnlyWhenItsLookChanges();
 };
 
 void TestDesignBuilder::twipConversion_data()
@@ -317,6 +321,62 @@ void TestDesignBuilder::unknownControlNameIsAnError()
     DesignedWindow &main = registry.get(WindowClass::MainMenu);
     QVERIFY_THROWS_EXCEPTION(std::logic_error, main.control(QStringLiteral("cmdNothing")));
     QVERIFY_THROWS_EXCEPTION(std::logic_error, main.control<QPushButton>(QStringLiteral("Label1")));
+}
+
+void TestDesignBuilder::scrollBarRepaintsOnlyWhenItsLookChanges()
+{
+    // A player's bar on a long medium: 32767 steps over a few hundred pixels.
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    QWidget window;
+    window.resize(320, 40);
+    auto *bar = new DesignScrollBar(Qt::Horizontal, &window);
+    bar->setGeometry(10, 10, 300, 17);
+    bar->setRange(0, 32767);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    bar->installEventFilter(&counter);
+    const auto settle = [&] {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        return std::exchange(counter.paints, 0);
+    };
+    settle();
+
+    // Small steps until the thumb has moved some pixels: far fewer paints than steps, but one
+    // at least per move.
+    QSignalSpy changed(bar, &QScrollBar::valueChanged);
+    int paints = 0;
+    int steps = 0;
+    for (int value = 10; value <= 2000; value += 10, ++steps) {
+        bar->setValue(value);
+        paints += settle();
+    }
+    QCOMPARE(changed.size(), steps); // every step is still a change of value
+    QVERIFY2(paints >= 3 && paints < steps / 4,
+             qPrintable(QStringLiteral("%1 paints for %2 steps").arg(paints).arg(steps)));
+
+    // What is on the screen is what a fresh bar shows at that value, at the ends too.
+    for (const int value : {2000, 32767, 0}) {
+        bar->setValue(value);
+        settle();
+        QScrollBar fresh(Qt::Horizontal);
+        fresh.resize(bar->size());
+        fresh.setRange(0, 32767);
+        fresh.setValue(value);
+        const QImage shown =
+            window.screen()
+                ->grabWindow(window.winId(), bar->x(), bar->y(), bar->width(), bar->height())
+                .toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 fresh.grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
 }
 
 QTEST_MAIN(TestDesignBuilder)
