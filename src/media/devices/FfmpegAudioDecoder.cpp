@@ -125,16 +125,20 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
 
     // FFmpeg checks that 16-bit PCM in a WAVE file is not compressed sound in disguise by trying
     // every demuxer on its first packets, up to 32 of them (128 KB, 4 ms of the UI thread's CPU
-    // in "Open"); the first packet already holds several frames of any such sound.
+    // in "Open"); the first packet already holds several frames of any such sound. A movie's
+    // headers are read alone: its index waits for the worker that reads the packets.
     Result<InputFormatContextPtr> opened =
         openLocalInput(path, wave.isWave, QStringLiteral("sound"),
-                       wave.isWave ? std::optional<int>(1) : std::nullopt);
+                       wave.isWave ? std::optional<int>(1) : std::nullopt,
+                       facts == StreamFacts::FromAviHeaders && isAvi ? InputReach::HeadersOnly
+                                                                     : InputReach::Packets);
     if (!opened.ok()) {
         return opened.error();
     }
     decoder->m_format = std::move(opened).value();
     int rc = 0;
-    AVFormatContext *const fmt = decoder->m_format.get();
+    AVFormatContext *fmt = decoder->m_format.get();
+    const bool headersOnly = readsHeadersOnly(*fmt);
 
     // FFmpeg settles for a weak guess when nothing matches well; random bytes can look like a
     // stream of some raw format. A guess at or below the retry score is not an identification.
@@ -150,8 +154,15 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     }
     // A WAVE header says everything the decoder needs; other containers may need packets read
     // to fill in codec parameters and the duration. This reads a bounded amount, never the file.
-    const bool headersTell =
-        facts == StreamFacts::FromAviHeaders && isAvi && audioStreamsDescribed(fmt);
+    const bool headersTell = headersOnly && audioStreamsDescribed(fmt);
+    if (headersOnly && !headersTell) { // the analysis below reads packets
+        opened = openLocalInput(path, true, QStringLiteral("sound"));
+        if (!opened.ok()) {
+            return opened.error();
+        }
+        decoder->m_format = std::move(opened).value();
+        fmt = decoder->m_format.get();
+    }
     if (!wave.isWave && !headersTell) {
         // Only the sound is analysed: pictures are never decoded here, and analysing them is
         // the costly part (H.264 at 720p: about 60 ms against under 1 ms without them).
@@ -260,7 +271,21 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
 
     // Decoding the first packet now makes a broken codec header fail here, while the user is
     // still looking at the open dialog, rather than as a silent stop in the middle of playback.
-    if (auto primed = decoder->primeFirstFrame(); !primed) {
+    // A headers-only opening reads that packet too where it lies near the start of the file, as
+    // in an interleaved movie; the rest is read through the file opened again with its index.
+    auto primed = decoder->primeFirstFrame();
+    if (headersTell) {
+        decoder->m_reopenPath = path;
+        if (!primed) { // not near the start: from the file opened again, then
+            if (Result<void> ready = decoder->readyForPackets(); !ready) {
+                return ready.error();
+            }
+            decoder->m_decode = DecodeLoopState{};
+            avcodec_flush_buffers(ctx);
+            primed = decoder->primeFirstFrame();
+        }
+    }
+    if (!primed) {
         return primed.error();
     }
     decoder->m_swrInRate = decoder->m_frame->sample_rate;
@@ -381,8 +406,28 @@ MediaError FfmpegAudioDecoder::readError(int errorCode, const char *what) const
                          .arg(quoted(m_fileName), QLatin1String(what), ffmpegErrorText(errorCode)));
 }
 
+Result<void> FfmpegAudioDecoder::readyForPackets()
+{
+    if (m_reopenPath.isEmpty()) {
+        return {};
+    }
+    Result<InputFormatContextPtr> full =
+        reopenForPackets(m_reopenPath, *m_format, m_streamIndex, QStringLiteral("sound"));
+    if (!full) {
+        return full.error();
+    }
+    m_format = std::move(full).value();
+    m_reopenPath.clear();
+    // Read on from where the first opening stopped: its packets of the stream come again first.
+    m_decode.skipPackets = std::exchange(m_decode.streamPackets, 0);
+    return {};
+}
+
 Result<bool> FfmpegAudioDecoder::decodeNextFrame()
 {
+    if (Result<void> ready = readyForPackets(); !ready) {
+        return ready.error();
+    }
     AVCodecContext *const ctx = m_codec.get();
     if (m_decode.decoderDone || (m_capAtLength && m_nextSourceFrame >= m_lengthFrames)) {
         m_decode.decoderDone = true;
@@ -573,6 +618,12 @@ Result<void> FfmpegAudioDecoder::seekToFrame(std::int64_t sourceFrame)
         return {};
     }
 
+    if (Result<void> ready = readyForPackets(); !ready) {
+        m_failed = true;
+        m_error = ready.error();
+        return m_error;
+    }
+    m_decode.skipPackets = 0; // the seek places the reading
     const AVStream *stream = m_format->streams[m_streamIndex];
     const std::int64_t origin = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     const std::int64_t timestamp =

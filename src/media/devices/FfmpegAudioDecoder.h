@@ -107,6 +107,8 @@ private:
     Result<void> configureResampler(int inRate, int inFormat, const AVChannelLayout &inLayout);
     // Makes m_frame hold the next decoded frame; false at the end of the stream.
     Result<bool> decodeNextFrame();
+    // Opens the file again for its packets where m_reopenPath says so.
+    Result<void> readyForPackets();
     // Converts the part of m_frame from frame offset `skip` into m_converted, keeping at most
     // `count` frames.
     Result<void> convertFrame(int skip, int count);
@@ -115,6 +117,9 @@ private:
 
     QString m_fileName;
     InputFormatContextPtr m_format;
+    // Where m_format was opened HeadersOnly (a movie's sound): the file, opened again for its
+    // packets by the first read or seek (readyForPackets()).
+    QString m_reopenPath;
     CodecContextPtr m_codec;
     SwrContextPtr m_swr;
     PacketPtr m_packet;

@@ -34,7 +34,9 @@ Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPack
         }
         if (rc < 0)
             return error(rc, "read");
-        rc = packet->stream_index == streamIndex ? avcodec_send_packet(codec, packet) : 0;
+        rc = 0;
+        if (packet->stream_index == streamIndex && ++state.streamPackets > state.skipPackets)
+            rc = avcodec_send_packet(codec, packet);
         av_packet_unref(packet);
         if (rc < 0 && rc != AVERROR(EAGAIN))
             return error(rc, "decoded");

@@ -3,6 +3,7 @@
 
 #include "media/core/Result.h"
 
+#include <cstdint>
 #include <functional>
 
 extern "C" {
@@ -17,6 +18,9 @@ namespace zyr::media {
 struct DecodeLoopState {
     bool demuxerDone = false;
     bool decoderDone = false;
+    // Packets of the stream read so far; the first skipPackets of them are passed over.
+    std::int64_t streamPackets = 0;
+    std::int64_t skipPackets = 0;
 };
 
 // Takes the next frame of stream `streamIndex` out of `codec` into `frame`, reading and sending

@@ -3,6 +3,8 @@
 #include "media/devices/FfmpegErrors.h"
 
 extern "C" {
+#include <libavformat/avio.h>
+#include <libavutil/dict.h>
 #include <libavutil/mem.h>
 }
 
@@ -11,12 +13,43 @@ extern "C" {
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdint>
 
 namespace zyr::media {
 
+namespace {
+
+// How much a HeadersOnly context reads: an AVI's headers, and the first packets of an
+// interleaved one (a second of sound and pictures, at most a few megabytes at full HD).
+constexpr std::int64_t kHeadersOnlyBytes = std::int64_t(4) << 20;
+
+int stopFarIn(void *opaque)
+{
+    const auto *format = static_cast<const AVFormatContext *>(opaque);
+    return format->pb != nullptr && format->pb->bytes_read > kHeadersOnlyBytes ? 1 : 0;
+}
+
+// FFmpeg's opening of the file itself, made unseekable: a demuxer then reads its headers and
+// leaves what lies further on in the file alone.
+int openUnseekable(AVFormatContext *format, AVIOContext **pb, const char *url, int flags,
+                   AVDictionary **options)
+{
+    AVDictionary *own = nullptr;
+    AVDictionary **dict = options != nullptr ? options : &own;
+    int rc = av_dict_set(dict, "protocol_whitelist", format->protocol_whitelist, 0);
+    if (rc >= 0)
+        rc = avio_open2(pb, url, flags, &format->interrupt_callback, dict);
+    av_dict_free(&own);
+    if (rc >= 0)
+        (*pb)->seekable = 0;
+    return rc;
+}
+
+} // namespace
+
 Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognised,
                                              const QString &kind,
-                                             std::optional<int> maxProbePackets)
+                                             std::optional<int> maxProbePackets, InputReach reach)
 {
     const QString name = QFileInfo(path).fileName();
     InputFormatContextPtr format(avformat_alloc_context());
@@ -27,12 +60,18 @@ Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognise
         return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a file."));
     if (maxProbePackets)
         format->max_probe_packets = *maxProbePackets;
+    if (reach == InputReach::HeadersOnly) {
+        format->io_open = openUnseekable;
+        format->interrupt_callback = AVIOInterruptCB{stopFarIn, format.get()};
+    }
     const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(path);
     AVFormatContext *rawFormat = format.release();
     // On failure avformat_open_input frees the context and nulls the pointer.
     const int rc = avformat_open_input(&rawFormat, url.constData(), nullptr, nullptr);
     if (rc >= 0)
         return InputFormatContextPtr(rawFormat);
+    if (rc == AVERROR_EXIT && reach == InputReach::HeadersOnly)
+        return openLocalInput(path, recognised, kind, maxProbePackets, InputReach::Packets);
     if (rc == AVERROR(ENOENT))
         return makeError(ErrorKind::FileNotFound,
                          QStringLiteral("The file %1 does not exist.").arg(quoted(path)));
@@ -46,6 +85,33 @@ Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognise
     return makeError(ErrorKind::UnsupportedFormat,
                      QStringLiteral("The file %1 is not in a %2 format this program knows (%3).")
                          .arg(quoted(name), kind, ffmpegErrorText(rc)));
+}
+
+bool readsHeadersOnly(const AVFormatContext &format)
+{
+    return format.io_open == openUnseekable;
+}
+
+Result<InputFormatContextPtr> reopenForPackets(const QString &path, const AVFormatContext &headers,
+                                               int streamIndex, const QString &kind)
+{
+    Result<InputFormatContextPtr> opened = openLocalInput(path, true, kind);
+    if (!opened)
+        return opened;
+    AVFormatContext *const format = opened.value().get();
+    const AVCodecParameters *const was = headers.streams[streamIndex]->codecpar;
+    if (format->iformat != headers.iformat || unsigned(streamIndex) >= format->nb_streams ||
+        format->streams[streamIndex]->codecpar->codec_type != was->codec_type ||
+        format->streams[streamIndex]->codecpar->codec_id != was->codec_id) {
+        return makeError(ErrorKind::CorruptMedia,
+                         QStringLiteral("The %1 file %2 changed while it was open.")
+                             .arg(kind, quoted(QFileInfo(path).fileName())));
+    }
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (int(i) != streamIndex)
+            format->streams[i]->discard = AVDISCARD_ALL;
+    }
+    return opened;
 }
 
 } // namespace zyr::media

@@ -10,6 +10,17 @@
 
 namespace zyr::media {
 
+// What opening a file reads of it.
+//   Packets      the headers, and whatever the container keeps elsewhere for reading and
+//                seeking (an AVI's index: for an hour of movie some 200,000 entries, read
+//                from all over the file in some 50 ms);
+//   HeadersOnly  the headers alone, read as a stream that cannot seek, and no more than the
+//                first few megabytes (beyond them reads fail): the context tells the streams'
+//                facts and gives the packets at the start of the file; reopenForPackets() opens
+//                the file again for the rest. Headers larger than that are opened with Packets
+//                instead, which readsHeadersOnly() tells.
+enum class InputReach { Packets, HeadersOnly };
+
 // Opens `path` through FFmpeg, the local file protocol only: a playlist-like file must not make
 // FFmpeg open URLs, and a "file:" prefix keeps a colon in the name from being read as a
 // protocol. Errors: FileNotFound, FileUnreadable, and for a file FFmpeg cannot open,
@@ -19,6 +30,16 @@ namespace zyr::media {
 // declares (its own default is up to 2500). Any thread; reads the file's first bytes.
 Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognised,
                                              const QString &kind,
-                                             std::optional<int> maxProbePackets = std::nullopt);
+                                             std::optional<int> maxProbePackets = std::nullopt,
+                                             InputReach reach = InputReach::Packets);
+
+// True for a context opened HeadersOnly.
+bool readsHeadersOnly(const AVFormatContext &format);
+
+// Opens again, for its packets, a file first opened HeadersOnly: the stream `streamIndex` as
+// `headers` describes it, the other streams discarded. The errors of openLocalInput(), and
+// CorruptMedia when the file no longer holds that stream. Any thread (the worker that reads).
+Result<InputFormatContextPtr> reopenForPackets(const QString &path, const AVFormatContext &headers,
+                                               int streamIndex, const QString &kind);
 
 } // namespace zyr::media

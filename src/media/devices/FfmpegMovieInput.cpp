@@ -217,13 +217,17 @@ Result<MovieInput> openMovieInput(const QString &path)
     MovieInput input;
     input.fileName = name;
     input.truncated = sniffed.truncated;
-    Result<InputFormatContextPtr> opened =
-        openLocalInput(path, recognised, QStringLiteral("movie"));
+    input.path = path;
+    // An AVI's headers are read alone: its index waits for the worker that reads the packets.
+    Result<InputFormatContextPtr> opened = openLocalInput(
+        path, recognised, QStringLiteral("movie"), std::nullopt,
+        sniffed.container == KnownContainer::Avi ? InputReach::HeadersOnly : InputReach::Packets);
     if (!opened.ok()) {
         return opened.error();
     }
     input.format = std::move(opened).value();
-    AVFormatContext *const fmt = input.format.get();
+    AVFormatContext *fmt = input.format.get();
+    input.headersOnly = readsHeadersOnly(*fmt);
 
     // FFmpeg settles for a weak guess when nothing matches well; random bytes can look like a
     // stream of some raw format. A guess at or below the retry score is not an identification.
@@ -236,7 +240,16 @@ Result<MovieInput> openMovieInput(const QString &path)
         return notAMovieError(name);
     }
     input.pictureFormat = isAnimatedPictureDemuxer(fmt->iformat->name);
-    if (sniffed.container != KnownContainer::Avi || !headersDescribeStreams(fmt)) {
+    if (!input.headersOnly || !headersDescribeStreams(fmt)) {
+        if (input.headersOnly) { // the analysis reads packets
+            opened = openLocalInput(path, recognised, QStringLiteral("movie"));
+            if (!opened.ok()) {
+                return opened.error();
+            }
+            input.format = std::move(opened).value();
+            input.headersOnly = false;
+            fmt = input.format.get();
+        }
         // Codec parameters and durations may need packets read. This reads a bounded amount,
         // never the file.
         if (const int rc = avformat_find_stream_info(fmt, nullptr); rc < 0) {

@@ -6,7 +6,8 @@
 // (for H.264 at 720p, some 40 ms of work); other containers, and an AVI whose headers leave
 // the codec or the picture size out, are analysed.
 //
-// Any thread (the UI thread in practice). Reads headers; never decodes a picture.
+// Any thread (the UI thread in practice). Reads headers; never decodes a picture. An AVI is
+// opened HeadersOnly, its index left for the thread that reads its packets.
 
 #include "media/core/Result.h"
 #include "media/devices/FfmpegHandles.h"
@@ -22,7 +23,10 @@ struct MovieInput {
     // Returned in frameCount and lengthMs when the container states no length.
     static constexpr std::int64_t kUnknownLength = -1;
 
+    // Opened HeadersOnly (an AVI, see FfmpegInput.h) until reopened for its packets.
     InputFormatContextPtr format;
+    bool headersOnly = false;
+    QString path;
     int streamIndex = -1;
     const AVCodec *codec = nullptr;
     QString fileName; // for messages

@@ -1,5 +1,7 @@
 #include "media/devices/FfmpegVideoDecoder.h"
 
+#include "media/devices/FfmpegInput.h"
+
 #include "media/devices/FfmpegErrors.h"
 
 extern "C" {
@@ -101,6 +103,15 @@ Result<void> FfmpegVideoDecoder::prime()
 
 Result<void> FfmpegVideoDecoder::primeOnce()
 {
+    if (m_input.headersOnly) {
+        Result<InputFormatContextPtr> full = reopenForPackets(
+            m_input.path, *m_input.format, m_input.streamIndex, QStringLiteral("movie"));
+        if (!full) {
+            return full.error();
+        }
+        m_input.format = std::move(full).value();
+        m_input.headersOnly = false;
+    }
     AVFormatContext *const fmt = m_input.format.get();
     AVStream *const stream = fmt->streams[m_input.streamIndex];
     m_codec.reset(avcodec_alloc_context3(m_input.codec));
