@@ -68,6 +68,11 @@ Result<void> AviVideoDevice::open(const QString &fileName)
         });
     }
     m_shownFrame = 0;
+    // The window is made ready now, at the size the headers give, so that the first picture
+    // only has it shown; the picture may still tell another size (its pixels' aspect).
+    m_preparedSize = decoder.displaySize();
+    if (m_output)
+        m_output->prepare(m_title, m_preparedSize);
 
     m_clock = std::make_unique<AudioPlayback>(
         std::make_unique<FittedAudioSource>(std::move(sound), lengthFrames), std::move(sink));
@@ -99,7 +104,10 @@ void AviVideoDevice::onPrimed(const Result<QSize> &displaySize)
         m_clock->play();
     if (!m_output)
         return;
-    m_output->prepare(m_title, displaySize.value());
+    if (displaySize.value() != m_preparedSize) {
+        m_preparedSize = displaySize.value();
+        m_output->prepare(m_title, m_preparedSize);
+    }
     m_output->setShown(true);
     present();
 }

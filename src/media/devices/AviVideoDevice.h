@@ -72,6 +72,7 @@ private:
     std::unique_ptr<VideoFramePump> m_pump;
     PresentationClock m_presentationClock;
     QTimer m_presentTimer;
+    QSize m_preparedSize; // as last handed to the output
     QString m_title;
     std::int64_t m_lengthMs = 0;
     std::int64_t m_clockRate = 0;
