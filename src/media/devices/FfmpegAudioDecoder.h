@@ -37,7 +37,8 @@ public:
     // How open() learns the streams of a file that is not RIFF WAVE: FFmpeg's analysis, which
     // reads and decodes packets of every stream and tells the length; or, for an AVI whose
     // headers describe its streams, the headers alone, which leave the length unknown unless
-    // they state it (the AVIVideo device fits the sound to the movie's length anyway).
+    // they state it (the AVIVideo device fits the sound to the movie's length anyway); its
+    // index is then read by the first read() or seek, which open the file again (FfmpegInput.h).
     enum class StreamFacts { Analysed, FromAviHeaders };
 
     FfmpegAudioDecoder(const FfmpegAudioDecoder &) = delete;

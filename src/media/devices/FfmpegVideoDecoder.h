@@ -7,7 +7,8 @@
 // Opening comes in two steps. openHeaders() reads the container's headers and refuses what is
 // not a movie; it is quick whatever the file, and the AVIVideo device runs it on the UI thread.
 // prime() opens the codec and decodes the first picture, the part that takes time (tens of
-// milliseconds for H.264 at 720p); the device runs it on its video worker. open() does both.
+// milliseconds for H.264 at 720p), and for an AVI opens the file again with its index, which
+// openHeaders() leaves (FfmpegInput.h); the device runs it on its video worker. open() does both.
 //
 // Threads. After openHeaders() the decoder belongs to one thread at a time; it has no locks,
 // and handing it to another thread needs the usual happens-before (a mutex, a queued signal, a
