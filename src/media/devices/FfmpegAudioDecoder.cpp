@@ -127,11 +127,15 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     // every demuxer on its first packets, up to 32 of them (128 KB, 4 ms of the UI thread's CPU
     // in "Open"); the first packet already holds several frames of any such sound. A movie's
     // headers are read alone: its index waits for the worker that reads the packets.
+    const AVInputFormat *const demuxer = wave.isWave ? av_find_input_format("wav")
+                                         : isAvi     ? av_find_input_format("avi")
+                                                     : nullptr;
     Result<InputFormatContextPtr> opened =
         openLocalInput(path, wave.isWave, QStringLiteral("sound"),
                        wave.isWave ? std::optional<int>(1) : std::nullopt,
                        facts == StreamFacts::FromAviHeaders && isAvi ? InputReach::HeadersOnly
-                                                                     : InputReach::Packets);
+                                                                     : InputReach::Packets,
+                       demuxer);
     if (!opened.ok()) {
         return opened.error();
     }
@@ -142,7 +146,7 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
 
     // FFmpeg settles for a weak guess when nothing matches well; random bytes can look like a
     // stream of some raw format. A guess at or below the retry score is not an identification.
-    if (!wave.isWave && fmt->probe_score <= AVPROBE_SCORE_RETRY) {
+    if (demuxer == nullptr && fmt->probe_score <= AVPROBE_SCORE_RETRY) {
         return makeError(ErrorKind::UnsupportedFormat,
                          QStringLiteral("The file %1 is not in a sound format this program knows.")
                              .arg(quoted(name)));
@@ -156,7 +160,8 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     // to fill in codec parameters and the duration. This reads a bounded amount, never the file.
     const bool headersTell = headersOnly && audioStreamsDescribed(fmt);
     if (headersOnly && !headersTell) { // the analysis below reads packets
-        opened = openLocalInput(path, true, QStringLiteral("sound"));
+        opened = openLocalInput(path, true, QStringLiteral("sound"), std::nullopt,
+                                InputReach::Packets, fmt->iformat);
         if (!opened.ok()) {
             return opened.error();
         }

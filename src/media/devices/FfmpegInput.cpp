@@ -49,7 +49,8 @@ int openUnseekable(AVFormatContext *format, AVIOContext **pb, const char *url, i
 
 Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognised,
                                              const QString &kind,
-                                             std::optional<int> maxProbePackets, InputReach reach)
+                                             std::optional<int> maxProbePackets, InputReach reach,
+                                             const AVInputFormat *demuxer)
 {
     const QString name = QFileInfo(path).fileName();
     InputFormatContextPtr format(avformat_alloc_context());
@@ -67,11 +68,12 @@ Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognise
     const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(path);
     AVFormatContext *rawFormat = format.release();
     // On failure avformat_open_input frees the context and nulls the pointer.
-    const int rc = avformat_open_input(&rawFormat, url.constData(), nullptr, nullptr);
+    const int rc = avformat_open_input(&rawFormat, url.constData(), demuxer, nullptr);
     if (rc >= 0)
         return InputFormatContextPtr(rawFormat);
     if (rc == AVERROR_EXIT && reach == InputReach::HeadersOnly)
-        return openLocalInput(path, recognised, kind, maxProbePackets, InputReach::Packets);
+        return openLocalInput(path, recognised, kind, maxProbePackets, InputReach::Packets,
+                              demuxer);
     if (rc == AVERROR(ENOENT))
         return makeError(ErrorKind::FileNotFound,
                          QStringLiteral("The file %1 does not exist.").arg(quoted(path)));
@@ -95,12 +97,13 @@ bool readsHeadersOnly(const AVFormatContext &format)
 Result<InputFormatContextPtr> reopenForPackets(const QString &path, const AVFormatContext &headers,
                                                int streamIndex, const QString &kind)
 {
-    Result<InputFormatContextPtr> opened = openLocalInput(path, true, kind);
+    Result<InputFormatContextPtr> opened =
+        openLocalInput(path, true, kind, std::nullopt, InputReach::Packets, headers.iformat);
     if (!opened)
         return opened;
     AVFormatContext *const format = opened.value().get();
     const AVCodecParameters *const was = headers.streams[streamIndex]->codecpar;
-    if (format->iformat != headers.iformat || unsigned(streamIndex) >= format->nb_streams ||
+    if (unsigned(streamIndex) >= format->nb_streams ||
         format->streams[streamIndex]->codecpar->codec_type != was->codec_type ||
         format->streams[streamIndex]->codecpar->codec_id != was->codec_id) {
         return makeError(ErrorKind::CorruptMedia,

@@ -27,11 +27,15 @@ enum class InputReach { Packets, HeadersOnly };
 // CorruptMedia when the caller has `recognised` it as its kind of medium ("The `kind` file ...
 // is damaged"), else UnsupportedFormat. `kind` is "sound" or "movie". `maxProbePackets`, where
 // given, bounds how many packets of a stream FFmpeg looks into when it checks what a header
-// declares (its own default is up to 2500). Any thread; reads the file's first bytes.
+// declares (its own default is up to 2500). `demuxer`, where given, is the one the caller knows
+// the file needs (it has read the container's signature): FFmpeg then does not try every
+// demuxer it has on the first bytes, which the first time in a process costs the UI thread
+// some milliseconds of paging in their code. Any thread; reads the file's first bytes.
 Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognised,
                                              const QString &kind,
                                              std::optional<int> maxProbePackets = std::nullopt,
-                                             InputReach reach = InputReach::Packets);
+                                             InputReach reach = InputReach::Packets,
+                                             const AVInputFormat *demuxer = nullptr);
 
 // True for a context opened HeadersOnly.
 bool readsHeadersOnly(const AVFormatContext &format);

@@ -219,9 +219,11 @@ Result<MovieInput> openMovieInput(const QString &path)
     input.truncated = sniffed.truncated;
     input.path = path;
     // An AVI's headers are read alone: its index waits for the worker that reads the packets.
-    Result<InputFormatContextPtr> opened = openLocalInput(
-        path, recognised, QStringLiteral("movie"), std::nullopt,
-        sniffed.container == KnownContainer::Avi ? InputReach::HeadersOnly : InputReach::Packets);
+    const bool avi = sniffed.container == KnownContainer::Avi;
+    Result<InputFormatContextPtr> opened =
+        openLocalInput(path, recognised, QStringLiteral("movie"), std::nullopt,
+                       avi ? InputReach::HeadersOnly : InputReach::Packets,
+                       avi ? av_find_input_format("avi") : nullptr);
     if (!opened.ok()) {
         return opened.error();
     }
@@ -242,7 +244,8 @@ Result<MovieInput> openMovieInput(const QString &path)
     input.pictureFormat = isAnimatedPictureDemuxer(fmt->iformat->name);
     if (!input.headersOnly || !headersDescribeStreams(fmt)) {
         if (input.headersOnly) { // the analysis reads packets
-            opened = openLocalInput(path, recognised, QStringLiteral("movie"));
+            opened = openLocalInput(path, recognised, QStringLiteral("movie"), std::nullopt,
+                                    InputReach::Packets, fmt->iformat);
             if (!opened.ok()) {
                 return opened.error();
             }
