@@ -1,0 +1,50 @@
+#include "media/devices/MediaLibraryWarmUp.h"
+
+#include "media/devices/LibraryMessages.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <thread>
+
+namespace zyr::media {
+
+namespace {
+
+void warmUp()
+{
+    quietMediaLibraries();
+    // The codecs' static tables are set up on the first walk through them.
+    void *codecs = nullptr;
+    while (av_codec_iterate(&codecs) != nullptr) {
+    }
+    // Every demuxer's probe runs on the head of a WAVE file, as it would on the first file
+    // opened without a known container.
+    std::array<std::uint8_t, 2048 + AVPROBE_PADDING_SIZE> head{};
+    std::memcpy(head.data(), "RIFF\x24\x08\0\0WAVEfmt ", 16);
+    AVProbeData probe{};
+    probe.filename = "";
+    probe.buf = head.data();
+    probe.buf_size = 2048;
+    int score = 0;
+    static_cast<void>(av_probe_input_format2(&probe, 1, &score));
+}
+
+struct WarmUpThread {
+    std::thread thread{warmUp};
+    ~WarmUpThread() { thread.join(); }
+};
+
+} // namespace
+
+void startWarmingMediaLibraries()
+{
+    static WarmUpThread warming;
+}
+
+} // namespace zyr::media
