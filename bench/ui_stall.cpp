@@ -136,9 +136,11 @@ int main(int argc, char **argv)
     control->put(zyr::media::MediaControl::kDeviceType, args[0]);
     control->put(zyr::media::MediaControl::kFileName, args[1]);
     QElapsedTimer openTime;
+    const double openCpu = zyr::test::threadCpuMs();
     openTime.start();
     control->put(zyr::media::MediaControl::kCommand, QStringLiteral("Open"));
     out.insert(QStringLiteral("open_ms"), double(openTime.nsecsElapsed()) / 1e6);
+    out.insert(QStringLiteral("open_ui_cpu_ms"), zyr::test::threadCpuMs() - openCpu);
     if (control->error() > 0) {
         std::fprintf(stderr, "open failed: %s\n", qPrintable(control->errorMessage()));
         return 1;
