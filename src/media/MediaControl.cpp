@@ -1,7 +1,6 @@
 #include "media/MediaControl.h"
 
 #include "media/ComponentError.h"
-#include "media/devices/MediaLibraryWarmUp.h"
 #include "media/MediaButtonWidget.h"
 #include "media/MediaControlSettings.h"
 #include "media/VideoWindow.h"
@@ -33,7 +32,6 @@ std::int32_t clampToInt32(std::int64_t v)
 MediaControl::MediaControl(const QByteArray &persisted, QWidget *parent)
     : QWidget(parent), m_context(defaultDeviceContext())
 {
-    startWarmingMediaLibraries();
     m_context.videoOutputs = videoWindowFactory();
     const Result<MediaControlSettings> settings = MediaControlSettings::fromPersisted(persisted);
     if (!settings.ok())

@@ -3,6 +3,7 @@
 #include "app/HandlerGuard.h"
 #include "app/WindowRegistry.h"
 #include "media/ComponentProperties.h"
+#include "media/devices/FfmpegWarmUp.h"
 #include "media/MediaButtonWidget.h"
 #include "players/PlayerComponents.h"
 #include "players/PlayerOpenSequence.h"
@@ -45,6 +46,9 @@ WindowDesign AviViewerWindow::design()
 AviViewerWindow::AviViewerWindow(WindowRegistry &registry)
     : KitWindow(registry, WindowClass::AviViewer, design())
 {
+    // FFmpeg's one-time set-up runs in the background from now on, not in the first Open.
+    media::startWarmingFfmpeg();
+
     using W = AviViewerWindow;
     connectHandler(menuItem("mnuOpen"), &QAction::triggered, this, &W::mnuOpen_Click);
     connectHandler(menuItem("mnuExit"), &QAction::triggered, this, &W::mnuExit_Click);

@@ -3,6 +3,7 @@
 #include "app/HandlerGuard.h"
 #include "app/WindowRegistry.h"
 #include "media/ComponentProperties.h"
+#include "media/devices/FfmpegWarmUp.h"
 #include "players/PlayerComponents.h"
 #include "players/PlayerOpenSequence.h"
 
@@ -60,6 +61,9 @@ WindowDesign WavPlayerWindow::design()
 WavPlayerWindow::WavPlayerWindow(WindowRegistry &registry)
     : KitWindow(registry, WindowClass::WavPlayer, design())
 {
+    // FFmpeg's one-time set-up runs in the background from now on, not in the first Open.
+    media::startWarmingFfmpeg();
+
     using W = WavPlayerWindow;
     connectHandler(menuItem("mnuOpen"), &QAction::triggered, this, &W::mnuOpen_Click);
     connectHandler(menuItem("mnuExit"), &QAction::triggered, this, &W::mnuExit_Click);

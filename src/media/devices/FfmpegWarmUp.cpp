@@ -1,4 +1,4 @@
-#include "media/devices/MediaLibraryWarmUp.h"
+#include "media/devices/FfmpegWarmUp.h"
 
 #include "media/devices/LibraryMessages.h"
 
@@ -42,7 +42,7 @@ struct WarmUpThread {
 
 } // namespace
 
-void startWarmingMediaLibraries()
+void startWarmingFfmpeg()
 {
     static WarmUpThread warming;
 }
