@@ -1,8 +1,7 @@
 #include "media/devices/FfmpegVideoDecoder.h"
 
-#include "media/devices/FfmpegInput.h"
-
 #include "media/devices/FfmpegErrors.h"
+#include "media/devices/FfmpegInput.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
