@@ -173,6 +173,13 @@ def main():
                          "limit 20", f"{med[0] / 20:.2f}", "< 20",
                          "yes" if max(vals) < 20 else ("median only" if med[0] < 20 else "NO"),
                          extra])
+    # The machine's own slowness after idling (bench/after_idle.py), beside the rows it touches.
+    idle10 = get("idle", "machine", "python", "after_10s_ms")
+    settled = get("idle", "machine", "python", "settled_ms")
+    if idle10 and settled:
+        rows.append(["this machine: work after 10 s idle, x settled", f"{idle10[0]:.1f}",
+                     f"settled: {settled[0]:.1f}", f"{idle10[0] / settled[0]:.2f}", "", "",
+                     "no kit code: bench/after_idle.py"])
     # The first Open of a process, in the player's own window (once per run: the figure is
     # the slowest Open a user meets, with the media libraries' code not yet run).
     for row in ("wav", "midi", "mpeg4", "mjpeg", "h264", "mpeg4_1080", "h264_1080"):

@@ -409,6 +409,11 @@ if want latency; then
       log "  play_latency $row failed: $(cat "$tmp/p.err")"
     rec_json playlat "$row" kit 1 "$tmp/p.json"
   done
+  # What this machine itself adds to work done after idling (no kit code): the stall rows'
+  # first Open and first moments of playing come after 10 s of it.
+  python3 "$repo/bench/after_idle.py" 0 10 >"$tmp/i.json" 2>"$tmp/i.err" ||
+    log "  after_idle failed: $(cat "$tmp/i.err")"
+  rec_json idle machine python 1 "$tmp/i.json"
   stall_rows=(wav:WaveAudio:"$W" midi:Sequencer:"$M")
   for a in "${AVIS[@]}"; do stall_rows+=("$a:AVIVideo:$media/$a.avi"); done
   for entry in "${stall_rows[@]}"; do
