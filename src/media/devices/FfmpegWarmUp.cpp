@@ -23,8 +23,9 @@ void warmUp()
     void *codecs = nullptr;
     while (av_codec_iterate(&codecs) != nullptr) {
     }
-    // Every demuxer's probe runs on the head of a WAVE file, as it would on the first file
-    // opened without a known container.
+    // Every demuxer's probe runs once on made-up bytes, as they all run on a WAVE file's first
+    // packet of PCM (FFmpeg's check that it is not compressed sound) and on a file whose
+    // container the decoders do not know.
     std::array<std::uint8_t, 2048 + AVPROBE_PADDING_SIZE> head{};
     std::memcpy(head.data(), "RIFF\x24\x08\0\0WAVEfmt ", 16);
     AVProbeData probe{};
