@@ -126,7 +126,8 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     // FFmpeg checks that 16-bit PCM in a WAVE file is not compressed sound in disguise by trying
     // every demuxer on its first packets, up to 32 of them (128 KB, 4 ms of the UI thread's CPU
     // in "Open"); the first packet already holds several frames of any such sound. A movie's
-    // headers are read alone: its index waits for the worker that reads the packets.
+    // headers are read alone: its index waits for the worker that reads the packets. A RIFF
+    // signature read above names the demuxer, so FFmpeg does not try them all.
     const AVInputFormat *const demuxer = wave.isWave ? av_find_input_format("wav")
                                          : isAvi     ? av_find_input_format("avi")
                                                      : nullptr;

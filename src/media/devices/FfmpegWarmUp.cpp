@@ -10,6 +10,7 @@ extern "C" {
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace zyr::media {
@@ -36,9 +37,21 @@ void warmUp()
     static_cast<void>(av_probe_input_format2(&probe, 1, &score));
 }
 
+// The warm-up only saves time: where no thread can be started, the first Open does the work.
 struct WarmUpThread {
-    std::thread thread{warmUp};
-    ~WarmUpThread() { thread.join(); }
+    std::thread thread;
+    WarmUpThread()
+    {
+        try {
+            thread = std::thread(warmUp);
+        } catch (const std::system_error &) {
+        }
+    }
+    ~WarmUpThread()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
 };
 
 } // namespace
