@@ -101,6 +101,11 @@ public:
     // FileUnreadable when the container cannot seek. Owner thread; blocks on file I/O.
     Result<void> seekToFrame(std::int64_t sourceFrame);
 
+    // For a sound opened from a movie's headers alone: opens the file again for its packets and
+    // index, as the first read or seek would; at once otherwise, and after the first time. On
+    // failure the next read or seek tries again and reports it. Owner thread; blocks on I/O.
+    Result<void> readyForPackets();
+
 private:
     FfmpegAudioDecoder() = default;
 
@@ -108,8 +113,6 @@ private:
     Result<void> configureResampler(int inRate, int inFormat, const AVChannelLayout &inLayout);
     // Makes m_frame hold the next decoded frame; false at the end of the stream.
     Result<bool> decodeNextFrame();
-    // Opens the file again for its packets where m_reopenPath says so.
-    Result<void> readyForPackets();
     // Converts the part of m_frame from frame offset `skip` into m_converted, keeping at most
     // `count` frames.
     Result<void> convertFrame(int skip, int count);
@@ -119,7 +122,7 @@ private:
     QString m_fileName;
     InputFormatContextPtr m_format;
     // Where m_format was opened HeadersOnly (a movie's sound): the file, opened again for its
-    // packets by the first read or seek (readyForPackets()).
+    // packets by readyForPackets(), at the latest on the first read or seek.
     QString m_reopenPath;
     CodecContextPtr m_codec;
     SwrContextPtr m_swr;

@@ -32,6 +32,7 @@ public:
     {
         return m_decoder->seekToFrame(sourceFrame);
     }
+    void prepare() override { static_cast<void>(m_decoder->readyForPackets()); }
 
 private:
     std::unique_ptr<FfmpegAudioDecoder> m_decoder;

@@ -823,12 +823,14 @@ void TestFfmpegAudioDecoder::refusesInvalidOutputFormat()
 void TestFfmpegAudioDecoder::movieSoundFromItsHeadersIsTheAnalysedSound_data()
 {
     QTest::addColumn<zyr::test::MovieAudio>("audio");
-    QTest::addColumn<int>("seekTo"); // source frame; -1 reads from the start
+    QTest::addColumn<int>("seekTo");      // source frame; -1 reads from the start
+    QTest::addColumn<bool>("readyFirst"); // opened again for its packets before any read
     for (const auto &[name, audio] : {std::pair{"PCM", zyr::test::MovieAudio::Pcm16},
                                       std::pair{"IMA ADPCM", zyr::test::MovieAudio::ImaAdpcm},
                                       std::pair{"MP3", zyr::test::MovieAudio::Mp3}}) {
-        QTest::addRow("%s", name) << audio << -1;
-        QTest::addRow("%s, seek first", name) << audio << 30000;
+        QTest::addRow("%s", name) << audio << -1 << false;
+        QTest::addRow("%s, seek first", name) << audio << 30000 << false;
+        QTest::addRow("%s, made ready first", name) << audio << -1 << true;
     }
 }
 
@@ -838,6 +840,7 @@ void TestFfmpegAudioDecoder::movieSoundFromItsHeadersIsTheAnalysedSound()
     // file opened again with its index: not a packet twice, none left out.
     QFETCH(zyr::test::MovieAudio, audio);
     QFETCH(int, seekTo);
+    QFETCH(bool, readyFirst);
     zyr::test::MovieOptions options;
     options.audio = audio;
     options.frames = 90; // six seconds
@@ -853,6 +856,8 @@ void TestFfmpegAudioDecoder::movieSoundFromItsHeadersIsTheAnalysedSound()
                              FfmpegAudioDecoder::StreamFacts::Analysed}) {
         auto opened = FfmpegAudioDecoder::open(path, facts);
         QVERIFY2(opened.ok(), opened.ok() ? "" : qPrintable(opened.error().message));
+        if (readyFirst)
+            QVERIFY(opened.value()->readyForPackets().ok());
         if (seekTo >= 0)
             QVERIFY(opened.value()->seekToFrame(seekTo).ok());
         sounds.push_back(readToEnd(*opened.value()));
