@@ -601,8 +601,9 @@ std::optional<WrittenMovie> MovieWriter::write(const QString &path, const MovieO
         if (recordOffsets) {
             written.videoPayloadOffsets.push_back(avio_tell(muxer->pb) + 8);
         }
-        const int rc = recordOffsets ? av_write_frame(muxer.get(), out)
-                                     : av_interleaved_write_frame(muxer.get(), out);
+        const int rc = recordOffsets || options.runFrames > 0
+                           ? av_write_frame(muxer.get(), out)
+                           : av_interleaved_write_frame(muxer.get(), out);
         if (rc < 0) {
             setError(error, ffmpegErrorText(rc));
         }
@@ -621,10 +622,16 @@ std::optional<WrittenMovie> MovieWriter::write(const QString &path, const MovieO
     if (!converter.init(options.width, options.height, ctx->pix_fmt, error)) {
         return std::nullopt;
     }
+    // The sound up to the end of frame `end` (exclusive).
+    const auto soundUntil = [&](int end) {
+        return tone.encodeUntil(tone.sampleAt(std::int64_t(end) * options.rateDen, options.rateNum),
+                                packet.get(), writePacket, error);
+    };
+    const int run = std::max(options.runFrames, 1);
     for (int i = 0; i < options.frames; ++i) {
-        if (withSound &&
-            !tone.encodeUntil(tone.sampleAt(std::int64_t(i + 1) * options.rateDen, options.rateNum),
-                              packet.get(), writePacket, error)) {
+        const int runEnd = std::min((i / run + 1) * run, options.frames);
+        if (withSound && !options.soundAfterRun && (run == 1 || i % run == 0) &&
+            !soundUntil(run == 1 ? i + 1 : runEnd)) {
             return std::nullopt;
         }
         AVFrame *frame = converter.convert(framePicture(i, options.width, options.height), error);
@@ -634,6 +641,9 @@ std::optional<WrittenMovie> MovieWriter::write(const QString &path, const MovieO
         frame->pts = i;
         frame->sample_aspect_ratio = sampleAspect;
         if (!encode(ctx.get(), frame, packet.get(), writeVideo, error)) {
+            return std::nullopt;
+        }
+        if (withSound && options.soundAfterRun && i + 1 == runEnd && !soundUntil(runEnd)) {
             return std::nullopt;
         }
     }

@@ -60,6 +60,11 @@ struct MovieOptions {
     int audioChannels = 2;
     // Length of the sound; -1 for as long as the pictures.
     std::int64_t audioMs = -1;
+    // Where > 0, sound and pictures are written in runs rather than interleaved packet by
+    // packet, as a poorly interleaved file has them: the pictures of runFrames frames at a time,
+    // and the sound of their time just before them, or just after with soundAfterRun.
+    int runFrames = 0;
+    bool soundAfterRun = false;
 };
 
 struct WrittenMovie {

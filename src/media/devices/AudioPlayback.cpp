@@ -158,8 +158,6 @@ void AudioPlayback::run()
         else
             m_outputRate.store(format.sampleRate, std::memory_order_release);
     }
-    if (!sinkError)
-        m_source->prepare();
 
     std::vector<float> buffer(kChunkFrames *
                               static_cast<std::size_t>(std::max(1, format.channels)));

@@ -29,11 +29,6 @@ public:
 
     // Makes the next frame read() produces the one at `sourceFrame`.
     virtual Result<void> seekToFrame(std::int64_t sourceFrame) = 0;
-
-    // Called once when the playback is set up, before any read and while it waits for "Play":
-    // a source does here what its first read would otherwise do first (a movie's sound reads
-    // the file's index). A failure here shows again at the first read, which reports it.
-    virtual void prepare() {}
 };
 
 } // namespace zyr::media

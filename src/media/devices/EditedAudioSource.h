@@ -26,7 +26,6 @@ public:
     Result<void> setOutputFormat(const AudioFormat &format) override;
     Result<std::size_t> read(float *dst, std::size_t maxFrames) override;
     Result<void> seekToFrame(std::int64_t sourceFrame) override;
-    void prepare() override { m_original->prepare(); }
 
     // Inserts `recording` (in the source format) before source frame `at` (clamped to the
     // sound), and reads on from the start of the recording. Fails only when the conversion to

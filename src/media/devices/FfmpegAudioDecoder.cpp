@@ -126,8 +126,8 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     // FFmpeg checks that 16-bit PCM in a WAVE file is not compressed sound in disguise by trying
     // every demuxer on its first packets, up to 32 of them (128 KB, 4 ms of the UI thread's CPU
     // in "Open"); the first packet already holds several frames of any such sound. A movie's
-    // headers are read alone: its index waits for the worker that reads the packets. A RIFF
-    // signature read above names the demuxer, so FFmpeg does not try them all.
+    // headers are read alone: its index waits for a seek. A RIFF signature read above names the
+    // demuxer, so FFmpeg does not try them all.
     const AVInputFormat *const demuxer = wave.isWave ? av_find_input_format("wav")
                                          : isAvi     ? av_find_input_format("avi")
                                                      : nullptr;
@@ -278,13 +278,13 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     // Decoding the first packet now makes a broken codec header fail here, while the user is
     // still looking at the open dialog, rather than as a silent stop in the middle of playback.
     // A headers-only opening reads that packet too where it lies near the start of the file, as
-    // in an interleaved movie; the rest is read through the file opened again with its index.
+    // in an interleaved movie; reading goes on from there (FfmpegInput.h).
     auto primed = decoder->primeFirstFrame();
     if (headersTell) {
         decoder->m_reopenPath = path;
         if (!primed) { // not near the start: from the file opened again, then
-            if (Result<void> ready = decoder->readyForPackets(); !ready) {
-                return ready.error();
+            if (Result<AVFormatContext *> full = decoder->readWithIndex(); !full) {
+                return full.error();
             }
             decoder->m_decode = DecodeLoopState{};
             avcodec_flush_buffers(ctx);
@@ -412,11 +412,16 @@ MediaError FfmpegAudioDecoder::readError(int errorCode, const char *what) const
                          .arg(quoted(m_fileName), QLatin1String(what), ffmpegErrorText(errorCode)));
 }
 
-Result<void> FfmpegAudioDecoder::readyForPackets()
+void FfmpegAudioDecoder::readOn()
 {
-    if (m_reopenPath.isEmpty()) {
-        return {};
+    if (!m_reopenPath.isEmpty() && !m_decode.reopenForPackets) {
+        readOnAsStream(*m_format);
+        m_decode.reopenForPackets = [this] { return readWithIndex(); };
     }
+}
+
+Result<AVFormatContext *> FfmpegAudioDecoder::readWithIndex()
+{
     Result<InputFormatContextPtr> full =
         reopenForPackets(m_reopenPath, *m_format, m_streamIndex, QStringLiteral("sound"));
     if (!full) {
@@ -424,16 +429,12 @@ Result<void> FfmpegAudioDecoder::readyForPackets()
     }
     m_format = std::move(full).value();
     m_reopenPath.clear();
-    // Read on from where the first opening stopped: its packets of the stream come again first.
-    m_decode.skipPackets = std::exchange(m_decode.streamPackets, 0);
-    return {};
+    return m_format.get();
 }
 
 Result<bool> FfmpegAudioDecoder::decodeNextFrame()
 {
-    if (Result<void> ready = readyForPackets(); !ready) {
-        return ready.error();
-    }
+    readOn();
     AVCodecContext *const ctx = m_codec.get();
     if (m_decode.decoderDone || (m_capAtLength && m_nextSourceFrame >= m_lengthFrames)) {
         m_decode.decoderDone = true;
@@ -624,10 +625,12 @@ Result<void> FfmpegAudioDecoder::seekToFrame(std::int64_t sourceFrame)
         return {};
     }
 
-    if (Result<void> ready = readyForPackets(); !ready) {
-        m_failed = true;
-        m_error = ready.error();
-        return m_error;
+    if (!m_reopenPath.isEmpty()) {
+        if (Result<AVFormatContext *> full = readWithIndex(); !full) {
+            m_failed = true;
+            m_error = full.error();
+            return m_error;
+        }
     }
     m_decode.skipPackets = 0; // the seek places the reading
     const AVStream *stream = m_format->streams[m_streamIndex];

@@ -37,8 +37,8 @@ public:
     // How open() learns the streams of a file that is not RIFF WAVE: FFmpeg's analysis, which
     // reads and decodes packets of every stream and tells the length; or, for an AVI whose
     // headers describe its streams, the headers alone, which leave the length unknown unless
-    // they state it (the AVIVideo device fits the sound to the movie's length anyway); its
-    // index is then read by the first read() or seek, which open the file again (FfmpegInput.h).
+    // they state it (the AVIVideo device fits the sound to the movie's length anyway); reads
+    // go on from the headers as a stream, and the index is read only for a seek (FfmpegInput.h).
     enum class StreamFacts { Analysed, FromAviHeaders };
 
     FfmpegAudioDecoder(const FfmpegAudioDecoder &) = delete;
@@ -101,11 +101,6 @@ public:
     // FileUnreadable when the container cannot seek. Owner thread; blocks on file I/O.
     Result<void> seekToFrame(std::int64_t sourceFrame);
 
-    // For a sound opened from a movie's headers alone: opens the file again for its packets and
-    // index, as the first read or seek would; at once otherwise, and after the first time. On
-    // failure the next read or seek tries again and reports it. Owner thread; blocks on I/O.
-    Result<void> readyForPackets();
-
 private:
     FfmpegAudioDecoder() = default;
 
@@ -113,6 +108,11 @@ private:
     Result<void> configureResampler(int inRate, int inFormat, const AVChannelLayout &inLayout);
     // Makes m_frame hold the next decoded frame; false at the end of the stream.
     Result<bool> decodeNextFrame();
+    // For a sound opened from a movie's headers alone (m_reopenPath): readOn() lets the first
+    // read go on through the file as a stream; readWithIndex() opens the file again for its
+    // packets and index, for a seek, or where the sound's packets lie far apart in the file.
+    void readOn();
+    Result<AVFormatContext *> readWithIndex();
     // Converts the part of m_frame from frame offset `skip` into m_converted, keeping at most
     // `count` frames.
     Result<void> convertFrame(int skip, int count);
@@ -121,8 +121,8 @@ private:
 
     QString m_fileName;
     InputFormatContextPtr m_format;
-    // Where m_format was opened HeadersOnly (a movie's sound): the file, opened again for its
-    // packets by readyForPackets(), at the latest on the first read or seek.
+    // Where m_format was opened HeadersOnly (a movie's sound): the file, to open again with its
+    // index (readWithIndex()).
     QString m_reopenPath;
     CodecContextPtr m_codec;
     SwrContextPtr m_swr;

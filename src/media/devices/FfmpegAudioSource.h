@@ -32,7 +32,6 @@ public:
     {
         return m_decoder->seekToFrame(sourceFrame);
     }
-    void prepare() override { static_cast<void>(m_decoder->readyForPackets()); }
 
 private:
     std::unique_ptr<FfmpegAudioDecoder> m_decoder;

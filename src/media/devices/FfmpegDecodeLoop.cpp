@@ -1,5 +1,9 @@
 #include "media/devices/FfmpegDecodeLoop.h"
 
+#include "media/devices/FfmpegInput.h"
+
+#include <utility>
+
 namespace zyr::media {
 
 Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPacket *packet,
@@ -25,6 +29,18 @@ Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPack
             return false;
         }
         rc = av_read_frame(format, packet);
+        if (readingStopped(*format)) {
+            // What the stopped read gave is dropped, a packet cut short included.
+            av_packet_unref(packet);
+            if (!state.reopenForPackets)
+                return error(AVERROR_EXIT, "read");
+            Result<AVFormatContext *> reopened = state.reopenForPackets();
+            if (!reopened)
+                return reopened.error();
+            format = reopened.value();
+            state.skipPackets = std::exchange(state.streamPackets, 0);
+            continue;
+        }
         if (rc == AVERROR_EOF) {
             state.demuxerDone = true;
             rc = avcodec_send_packet(codec, nullptr);
@@ -35,8 +51,11 @@ Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPack
         if (rc < 0)
             return error(rc, "read");
         rc = 0;
-        if (packet->stream_index == streamIndex && ++state.streamPackets > state.skipPackets)
-            rc = avcodec_send_packet(codec, packet);
+        if (packet->stream_index == streamIndex) {
+            streamPacketRead(*format);
+            if (++state.streamPackets > state.skipPackets)
+                rc = avcodec_send_packet(codec, packet);
+        }
         av_packet_unref(packet);
         if (rc < 0 && rc != AVERROR(EAGAIN))
             return error(rc, "decoded");

@@ -21,6 +21,10 @@ struct DecodeLoopState {
     // Packets of the stream read so far; the first skipPackets of them are passed over.
     std::int64_t streamPackets = 0;
     std::int64_t skipPackets = 0;
+    // For a file read on as a stream (readOnAsStream()): opens it again for its packets when
+    // the reading stops because the stream's packets lie far apart, and returns the new
+    // context, which the loop then reads on from where the old one stopped.
+    std::function<Result<AVFormatContext *>()> reopenForPackets;
 };
 
 // Takes the next frame of stream `streamIndex` out of `codec` into `frame`, reading and sending

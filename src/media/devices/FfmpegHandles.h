@@ -20,9 +20,15 @@ extern "C" {
 
 namespace zyr::media {
 
-// A demuxer context opened with avformat_open_input().
+// A demuxer context opened with avformat_open_input(), with whatever the kit keeps in its user
+// data (`opaque`, allocated with av_malloc: see FfmpegInput.cpp).
 struct InputFormatContextDeleter {
-    void operator()(AVFormatContext *context) const { avformat_close_input(&context); }
+    void operator()(AVFormatContext *context) const
+    {
+        void *const userData = context != nullptr ? context->opaque : nullptr;
+        avformat_close_input(&context);
+        av_free(userData);
+    }
 };
 using InputFormatContextPtr = std::unique_ptr<AVFormatContext, InputFormatContextDeleter>;
 

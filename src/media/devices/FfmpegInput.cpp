@@ -14,6 +14,7 @@ extern "C" {
 
 #include <cerrno>
 #include <cstdint>
+#include <new>
 
 namespace zyr::media {
 
@@ -23,10 +24,32 @@ namespace {
 // interleaved one (a second of sound and pictures, at most a few megabytes at full HD).
 constexpr std::int64_t kHeadersOnlyBytes = std::int64_t(4) << 20;
 
+// How much of the file a context read on as a stream passes over without a packet of its
+// stream before it stops: far more than interleaving puts between two of them (a second of
+// full-HD H.264 is about 1 MB), far less than a file whose streams lie one after the other.
+constexpr std::int64_t kFarthestGap = std::int64_t(8) << 20;
+
+// Where a HeadersOnly context's reads stop, kept in its user data: beyond `limit` bytes read.
+// Read on as a stream, each packet of the stream moves the limit `gap` bytes further on.
+struct ReadingBound {
+    std::int64_t limit = kHeadersOnlyBytes;
+    std::int64_t gap = 0;
+    bool reached = false;
+};
+
+ReadingBound *boundOf(const AVFormatContext &format)
+{
+    return readsHeadersOnly(format) ? static_cast<ReadingBound *>(format.opaque) : nullptr;
+}
+
 int stopFarIn(void *opaque)
 {
     const auto *format = static_cast<const AVFormatContext *>(opaque);
-    return format->pb != nullptr && format->pb->bytes_read > kHeadersOnlyBytes ? 1 : 0;
+    ReadingBound *const bound = boundOf(*format);
+    if (format->pb == nullptr || bound == nullptr || format->pb->bytes_read <= bound->limit)
+        return 0;
+    bound->reached = true;
+    return 1;
 }
 
 // FFmpeg's opening of the file itself, made unseekable: a demuxer then reads its headers and
@@ -61,16 +84,22 @@ Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognise
         return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a file."));
     if (maxProbePackets)
         format->max_probe_packets = *maxProbePackets;
+    void *bound = nullptr;
     if (reach == InputReach::HeadersOnly) {
+        bound = av_malloc(sizeof(ReadingBound));
+        if (bound == nullptr)
+            return makeError(ErrorKind::Internal, QStringLiteral("Out of memory opening a file."));
+        format->opaque = new (bound) ReadingBound;
         format->io_open = openUnseekable;
         format->interrupt_callback = AVIOInterruptCB{stopFarIn, format.get()};
     }
     const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(path);
     AVFormatContext *rawFormat = format.release();
-    // On failure avformat_open_input frees the context and nulls the pointer.
+    // On failure avformat_open_input frees the context, not its user data, and nulls the pointer.
     const int rc = avformat_open_input(&rawFormat, url.constData(), demuxer, nullptr);
     if (rc >= 0)
         return InputFormatContextPtr(rawFormat);
+    av_free(bound);
     if (rc == AVERROR_EXIT && reach == InputReach::HeadersOnly)
         return openLocalInput(path, recognised, kind, maxProbePackets, InputReach::Packets,
                               demuxer);
@@ -92,6 +121,27 @@ Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognise
 bool readsHeadersOnly(const AVFormatContext &format)
 {
     return format.io_open == openUnseekable;
+}
+
+void readOnAsStream(AVFormatContext &format)
+{
+    if (ReadingBound *const bound = boundOf(format); bound != nullptr && !bound->reached) {
+        bound->gap = kFarthestGap;
+        streamPacketRead(format);
+    }
+}
+
+void streamPacketRead(const AVFormatContext &format)
+{
+    ReadingBound *const bound = boundOf(format);
+    if (bound != nullptr && bound->gap > 0 && format.pb != nullptr)
+        bound->limit = format.pb->bytes_read + bound->gap;
+}
+
+bool readingStopped(const AVFormatContext &format)
+{
+    const ReadingBound *const bound = boundOf(format);
+    return bound != nullptr && bound->reached;
 }
 
 Result<InputFormatContextPtr> reopenForPackets(const QString &path, const AVFormatContext &headers,

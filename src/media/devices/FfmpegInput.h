@@ -16,9 +16,10 @@ namespace zyr::media {
 //                from all over the file in some 50 ms);
 //   HeadersOnly  the headers alone, read as a stream that cannot seek, and no more than the
 //                first few megabytes (beyond them reads fail): the context tells the streams'
-//                facts and gives the packets at the start of the file; reopenForPackets() opens
-//                the file again for the rest. Headers larger than that are opened with Packets
-//                instead, which readsHeadersOnly() tells.
+//                facts and gives the packets at the start of the file; readOnAsStream() lets
+//                it read on, and reopenForPackets() opens the file again with its index for a
+//                seek. Headers larger than that are opened with Packets instead, which
+//                readsHeadersOnly() tells.
 enum class InputReach { Packets, HeadersOnly };
 
 // Opens `path` through FFmpeg, the local file protocol only: a playlist-like file must not make
@@ -39,6 +40,19 @@ Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognise
 
 // True for a context opened HeadersOnly.
 bool readsHeadersOnly(const AVFormatContext &format);
+
+// Lets a context opened HeadersOnly read on past its first megabytes to the end of the file,
+// still as a stream: no index and no seeking, which a stream played from its start needs
+// neither of (an hour of movie's index is some 6 MB held and 50 ms read). Its reads stop where
+// some megabytes of the file pass without a packet of the stream its reader takes (the reader
+// tells each one with streamPacketRead()), as in a file whose streams lie one after the other;
+// readingStopped() then says so, and the reader goes on in the file opened for its packets
+// (reopenForPackets()). A context whose reads have already stopped stays stopped.
+void readOnAsStream(AVFormatContext &format);
+void streamPacketRead(const AVFormatContext &format);
+// True once the reads of a HeadersOnly context have stopped at its bound, whatever the read
+// that failed or came back short then said.
+bool readingStopped(const AVFormatContext &format);
 
 // Opens again, for its packets, a file first opened HeadersOnly: the stream `streamIndex` as
 // `headers` describes it, the other streams discarded. The errors of openLocalInput(), and

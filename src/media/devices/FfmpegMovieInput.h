@@ -7,7 +7,7 @@
 // the codec or the picture size out, are analysed.
 //
 // Any thread (the UI thread in practice). Reads headers; never decodes a picture. An AVI is
-// opened HeadersOnly, its index left for the thread that reads its packets.
+// opened HeadersOnly, its index left for a seek on the thread that reads its packets.
 
 #include "media/core/Result.h"
 #include "media/devices/FfmpegHandles.h"
@@ -23,7 +23,7 @@ struct MovieInput {
     // Returned in frameCount and lengthMs when the container states no length.
     static constexpr std::int64_t kUnknownLength = -1;
 
-    // Opened HeadersOnly (an AVI, see FfmpegInput.h) until reopened for its packets.
+    // Opened HeadersOnly (an AVI, see FfmpegInput.h) until opened again with its index.
     InputFormatContextPtr format;
     bool headersOnly = false;
     QString path;

@@ -103,16 +103,12 @@ Result<void> FfmpegVideoDecoder::prime()
 Result<void> FfmpegVideoDecoder::primeOnce()
 {
     if (m_input.headersOnly) {
-        Result<InputFormatContextPtr> full = reopenForPackets(
-            m_input.path, *m_input.format, m_input.streamIndex, QStringLiteral("movie"));
-        if (!full) {
-            return full.error();
-        }
-        m_input.format = std::move(full).value();
-        m_input.headersOnly = false;
+        // Played from its start, the movie is read on from its headers; its index waits for
+        // a seek, or for pictures that lie far apart in the file.
+        readOnAsStream(*m_input.format);
+        m_decode.reopenForPackets = [this] { return readWithIndex(); };
     }
-    AVFormatContext *const fmt = m_input.format.get();
-    AVStream *const stream = fmt->streams[m_input.streamIndex];
+    const AVStream *const stream = m_input.format->streams[m_input.streamIndex];
     m_codec.reset(avcodec_alloc_context3(m_input.codec));
     m_packet.reset(av_packet_alloc());
     if (!m_codec || !m_packet) {
@@ -161,8 +157,10 @@ Result<void> FfmpegVideoDecoder::primeOnce()
                          QStringLiteral("The movie file %1 contains no pictures.")
                              .arg(quoted(m_input.fileName)));
     }
-    const AVRational sampleAspect =
-        av_guess_sample_aspect_ratio(fmt, stream, first.value().frame.get());
+    // The context may have been opened again while the picture was read.
+    const AVRational sampleAspect = av_guess_sample_aspect_ratio(
+        m_input.format.get(), m_input.format->streams[m_input.streamIndex],
+        first.value().frame.get());
     m_displaySize = displaySizeFor(m_input.codedSize, sampleAspect);
     m_queue.push_back(std::move(first.value()));
 
@@ -348,8 +346,26 @@ std::int64_t FfmpegVideoDecoder::seekTimestampFor(SeekTarget target) const
     return m_input.startTimestamp + std::max<std::int64_t>(relative, 0);
 }
 
+Result<AVFormatContext *> FfmpegVideoDecoder::readWithIndex()
+{
+    Result<InputFormatContextPtr> full = reopenForPackets(
+        m_input.path, *m_input.format, m_input.streamIndex, QStringLiteral("movie"));
+    if (!full) {
+        return full.error();
+    }
+    m_input.format = std::move(full).value();
+    m_input.headersOnly = false;
+    return m_input.format.get();
+}
+
 Result<void> FfmpegVideoDecoder::containerSeek(std::int64_t timestamp)
 {
+    if (m_input.headersOnly) {
+        if (Result<AVFormatContext *> full = readWithIndex(); !full) {
+            return full.error();
+        }
+    }
+    m_decode.skipPackets = 0; // the seek places the reading
     AVFormatContext *const fmt = m_input.format.get();
     int rc = av_seek_frame(fmt, m_input.streamIndex, timestamp, AVSEEK_FLAG_BACKWARD);
     if (rc < 0) {

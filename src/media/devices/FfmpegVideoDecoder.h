@@ -7,8 +7,9 @@
 // Opening comes in two steps. openHeaders() reads the container's headers and refuses what is
 // not a movie; it is quick whatever the file, and the AVIVideo device runs it on the UI thread.
 // prime() opens the codec and decodes the first picture, the part that takes time (tens of
-// milliseconds for H.264 at 720p), and for an AVI opens the file again with its index, which
-// openHeaders() leaves (FfmpegInput.h); the device runs it on its video worker. open() does both.
+// milliseconds for H.264 at 720p); an AVI is then read on from its headers as a stream, and its
+// index is read only for a seek (FfmpegInput.h). The device runs it on its video worker. open()
+// does both.
 //
 // Threads. After openHeaders() the decoder belongs to one thread at a time; it has no locks,
 // and handing it to another thread needs the usual happens-before (a mutex, a queued signal, a
@@ -174,6 +175,8 @@ private:
     Result<void> primeOnce();
     Result<void> seekTo(SeekTarget target);
     Result<void> containerSeek(std::int64_t timestamp);
+    // Opens the file again for its packets, with its index, in place of the headers' context.
+    Result<AVFormatContext *> readWithIndex();
     std::int64_t keyOf(const Picture &picture, SeekTarget target) const;
     std::int64_t seekTimestampFor(SeekTarget target) const;
     MediaError readError(int errorCode, const char *what) const;

@@ -24,11 +24,6 @@ public:
     Result<void> setOutputFormat(const AudioFormat &format) override;
     Result<std::size_t> read(float *dst, std::size_t maxFrames) override;
     Result<void> seekToFrame(std::int64_t sourceFrame) override;
-    void prepare() override
-    {
-        if (m_inner)
-            m_inner->prepare();
-    }
 
 private:
     std::int64_t toOutput(std::int64_t sourceFrames) const;

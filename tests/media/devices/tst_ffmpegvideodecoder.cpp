@@ -260,6 +260,13 @@ void TestFfmpegVideoDecoder::decodesWholeMovie_data()
         << withSound(movie(MovieCodec::Mpeg4Xvid, MovieContainer::Avi, 64, 48, 10, 1, 12),
                      MovieAudio::Mp3)
         << mpeg4 << true << true;
+    // 8.6 MB of sound after each 45 pictures: too far apart to read through.
+    MovieOptions inRuns = withSound(
+        movie(MovieCodec::Mpeg4Xvid, MovieContainer::Avi, 64, 48, 1, 1, 90), MovieAudio::Pcm16);
+    inRuns.audioRate = 48000;
+    inRuns.runFrames = 45;
+    inRuns.soundAfterRun = true;
+    QTest::newRow("mpeg4 avi 1 fps, PCM sound in runs of 45 s") << inRuns << mpeg4 << true << true;
     QTest::newRow("mpeg4 avi, one frame")
         << movie(MovieCodec::Mpeg4Xvid, MovieContainer::Avi, 64, 48, 15, 1, 1) << mpeg4 << true
         << true;
