@@ -632,7 +632,7 @@ Result<void> FfmpegAudioDecoder::seekToFrame(std::int64_t sourceFrame)
             return m_error;
         }
     }
-    m_decode.skipPackets = 0; // the seek places the reading
+    m_decode.skipThroughPos = -1; // the seek places the reading
     const AVStream *stream = m_format->streams[m_streamIndex];
     const std::int64_t origin = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     const std::int64_t timestamp =

@@ -2,8 +2,6 @@
 
 #include "media/devices/FfmpegInput.h"
 
-#include <utility>
-
 namespace zyr::media {
 
 Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPacket *packet,
@@ -38,7 +36,11 @@ Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPack
             if (!reopened)
                 return reopened.error();
             format = reopened.value();
-            state.skipPackets = std::exchange(state.streamPackets, 0);
+            // The index places the reading at or before the last packet given (where that
+            // fails, at the start of the file); the packets up to it are passed over.
+            state.skipThroughPos = state.lastPacketPos;
+            if (state.lastPacketDts != AV_NOPTS_VALUE)
+                av_seek_frame(format, streamIndex, state.lastPacketDts, AVSEEK_FLAG_BACKWARD);
             continue;
         }
         if (rc == AVERROR_EOF) {
@@ -53,8 +55,11 @@ Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPack
         rc = 0;
         if (packet->stream_index == streamIndex) {
             streamPacketRead(*format);
-            if (++state.streamPackets > state.skipPackets)
+            if (packet->pos < 0 || packet->pos > state.skipThroughPos) {
+                state.lastPacketPos = packet->pos;
+                state.lastPacketDts = packet->dts;
                 rc = avcodec_send_packet(codec, packet);
+            }
         }
         av_packet_unref(packet);
         if (rc < 0 && rc != AVERROR(EAGAIN))

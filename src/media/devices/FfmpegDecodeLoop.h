@@ -18,12 +18,14 @@ namespace zyr::media {
 struct DecodeLoopState {
     bool demuxerDone = false;
     bool decoderDone = false;
-    // Packets of the stream read so far; the first skipPackets of them are passed over.
-    std::int64_t streamPackets = 0;
-    std::int64_t skipPackets = 0;
+    // The last packet of the stream given to the codec: its place in the file and timestamp.
+    std::int64_t lastPacketPos = -1;
+    std::int64_t lastPacketDts = AV_NOPTS_VALUE;
+    // Packets of the stream up to this place in the file are passed over (-1: none).
+    std::int64_t skipThroughPos = -1;
     // For a file read on as a stream (readOnAsStream()): opens it again for its packets when
     // the reading stops because the stream's packets lie far apart, and returns the new
-    // context, which the loop then reads on from where the old one stopped.
+    // context, in which the loop seeks back to the last packet given and reads on after it.
     std::function<Result<AVFormatContext *>()> reopenForPackets;
 };
 

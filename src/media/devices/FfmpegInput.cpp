@@ -99,8 +99,10 @@ Result<InputFormatContextPtr> openLocalInput(const QString &path, bool recognise
     const int rc = avformat_open_input(&rawFormat, url.constData(), demuxer, nullptr);
     if (rc >= 0)
         return InputFormatContextPtr(rawFormat);
+    // Headers beyond the bound (the demuxer may report the stopped read as damage or an end).
+    const bool beyondBound = bound != nullptr && static_cast<ReadingBound *>(bound)->reached;
     av_free(bound);
-    if (rc == AVERROR_EXIT && reach == InputReach::HeadersOnly)
+    if (beyondBound)
         return openLocalInput(path, recognised, kind, maxProbePackets, InputReach::Packets,
                               demuxer);
     if (rc == AVERROR(ENOENT))

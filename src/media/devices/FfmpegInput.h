@@ -18,8 +18,8 @@ namespace zyr::media {
 //                first few megabytes (beyond them reads fail): the context tells the streams'
 //                facts and gives the packets at the start of the file; readOnAsStream() lets
 //                it read on, and reopenForPackets() opens the file again with its index for a
-//                seek. Headers larger than that are opened with Packets instead, which
-//                readsHeadersOnly() tells.
+//                seek or where reading on stops. Headers larger than that are opened with
+//                Packets instead, which readsHeadersOnly() tells.
 enum class InputReach { Packets, HeadersOnly };
 
 // Opens `path` through FFmpeg, the local file protocol only: a playlist-like file must not make

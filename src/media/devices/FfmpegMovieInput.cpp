@@ -218,7 +218,7 @@ Result<MovieInput> openMovieInput(const QString &path)
     input.fileName = name;
     input.truncated = sniffed.truncated;
     input.path = path;
-    // An AVI's headers are read alone: its index waits for the worker that reads the packets.
+    // An AVI's headers are read alone: its index waits for a seek (FfmpegInput.h).
     const bool avi = sniffed.container == KnownContainer::Avi;
     Result<InputFormatContextPtr> opened =
         openLocalInput(path, recognised, QStringLiteral("movie"), std::nullopt,

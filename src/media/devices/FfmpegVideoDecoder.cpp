@@ -365,7 +365,7 @@ Result<void> FfmpegVideoDecoder::containerSeek(std::int64_t timestamp)
             return full.error();
         }
     }
-    m_decode.skipPackets = 0; // the seek places the reading
+    m_decode.skipThroughPos = -1; // the seek places the reading
     AVFormatContext *const fmt = m_input.format.get();
     int rc = av_seek_frame(fmt, m_input.streamIndex, timestamp, AVSEEK_FLAG_BACKWARD);
     if (rc < 0) {

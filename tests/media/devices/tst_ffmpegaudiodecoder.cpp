@@ -3,6 +3,7 @@
 // headers as from FFmpeg's analysis.
 
 #include "media/devices/FfmpegAudioDecoder.h"
+#include "media/devices/FfmpegInput.h"
 #include "support/MovieWriter.h"
 #include "support/ProcessFigures.h"
 #include "support/ThreadCpuTime.h"
@@ -151,6 +152,8 @@ private slots:
 
     void movieSoundFromItsHeadersIsTheAnalysedSound_data();
     void movieSoundFromItsHeadersIsTheAnalysedSound();
+    void readingOnStopsOnlyWherePacketsLieFarApart_data();
+    void readingOnStopsOnlyWherePacketsLieFarApart();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -875,6 +878,69 @@ void TestFfmpegAudioDecoder::movieSoundFromItsHeadersIsTheAnalysedSound()
             options.audioRate * (options.frames / options.rateNum - 1) - std::max(seekTo, 0));
     QCOMPARE(sounds[0].frames, sounds[1].frames);
     QVERIFY(sounds[0].samples == sounds[1].samples);
+}
+
+void TestFfmpegAudioDecoder::readingOnStopsOnlyWherePacketsLieFarApart_data()
+{
+    QTest::addColumn<int>("runFrames"); // 0: interleaved picture by picture
+    QTest::addColumn<bool>("stops");
+    QTest::newRow("interleaved, 28 MB") << 0 << false;
+    QTest::newRow("pictures in runs of 9 MB") << 10 << true;
+}
+
+void TestFfmpegAudioDecoder::readingOnStopsOnlyWherePacketsLieFarApart()
+{
+    // A movie's sound read on from its headers goes to the end of an interleaved file however
+    // long it is, and stops where megabytes of pictures come between two of its packets.
+    using namespace zyr::media;
+    QFETCH(int, runFrames);
+    QFETCH(bool, stops);
+    zyr::test::MovieOptions options;
+    options.audio = zyr::test::MovieAudio::Pcm16;
+    options.codec = zyr::test::MovieCodec::RawVideo;
+    options.width = 640;
+    options.height = 480;
+    options.frames = 30;
+    options.runFrames = runFrames;
+    QString why;
+    if (!zyr::test::MovieWriter::canWrite(options, &why))
+        QSKIP(qPrintable(why));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("clip.avi"));
+    QVERIFY2(zyr::test::MovieWriter::write(path, options, &why), qPrintable(why));
+
+    const auto soundPackets = [&](InputReach reach, bool *stopped) {
+        auto opened = openLocalInput(path, true, QStringLiteral("movie"), std::nullopt, reach);
+        if (!opened)
+            return -1;
+        AVFormatContext *format = opened.value().get();
+        const int sound = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        for (unsigned i = 0; i < format->nb_streams; ++i)
+            format->streams[i]->discard = int(i) == sound ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+        readOnAsStream(*format);
+        PacketPtr packet(av_packet_alloc());
+        int count = 0;
+        while (av_read_frame(format, packet.get()) >= 0 && !readingStopped(*format)) {
+            if (packet->stream_index == sound) {
+                streamPacketRead(*format);
+                ++count;
+            }
+            av_packet_unref(packet.get());
+        }
+        *stopped = readingStopped(*format);
+        return count;
+    };
+    bool stopped = false;
+    bool indexedStopped = false;
+    const int read = soundPackets(InputReach::HeadersOnly, &stopped);
+    const int all = soundPackets(InputReach::Packets, &indexedStopped);
+    QVERIFY(!indexedStopped);
+    QVERIFY(all > options.frames / 2);
+    QCOMPARE(stopped, stops);
+    if (stops)
+        QVERIFY2(read > 0 && read < all, qPrintable(QStringLiteral("%1 of %2").arg(read).arg(all)));
+    else
+        QCOMPARE(read, all);
 }
 
 QTEST_GUILESS_MAIN(TestFfmpegAudioDecoder)
