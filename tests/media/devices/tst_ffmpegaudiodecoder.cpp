@@ -42,6 +42,30 @@ namespace {
 // Most CPU time a refused open may take on the calling thread, generous for a sanitizer build.
 constexpr double kQuickRefusalMs = 3000;
 
+// Writes the movie `options` describes to `path`; skips the test where this FFmpeg build lacks
+// an encoder it needs.
+#define WRITE_MOVIE_OR_SKIP(path, options)                                                         \
+    do {                                                                                           \
+        QString why;                                                                               \
+        if (!zyr::test::MovieWriter::canWrite(options, &why))                                      \
+            QSKIP(qPrintable(why));                                                                \
+        QVERIFY2(zyr::test::MovieWriter::write(path, options, &why), qPrintable(why));             \
+    } while (false)
+
+// Two seconds of movie with raw 640x480 pictures, 0.9 MB each, and sound: interleaved picture
+// by picture, or with `runFrames`, in runs of that many pictures after the sound of their time.
+zyr::test::MovieOptions bigPictureMovie(zyr::test::MovieAudio audio, int runFrames)
+{
+    zyr::test::MovieOptions options;
+    options.audio = audio;
+    options.codec = zyr::test::MovieCodec::RawVideo;
+    options.width = 640;
+    options.height = 480;
+    options.frames = 30;
+    options.runFrames = runFrames;
+    return options;
+}
+
 struct Decoded {
     std::vector<float> samples; // interleaved in the decoder's output format
     std::int64_t frames = 0;
@@ -850,19 +874,11 @@ void TestFfmpegAudioDecoder::movieSoundFromItsHeadersIsTheAnalysedSound()
     zyr::test::MovieOptions options;
     options.audio = audio;
     options.frames = 90; // six seconds
-    if (inRuns) {
-        options.codec = zyr::test::MovieCodec::RawVideo;
-        options.width = 640;
-        options.height = 480;
-        options.frames = 30;
-        options.runFrames = 10;
-    }
-    QString why;
-    if (!zyr::test::MovieWriter::canWrite(options, &why))
-        QSKIP(qPrintable(why));
+    if (inRuns)
+        options = bigPictureMovie(audio, 10);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("clip.avi"));
-    QVERIFY2(zyr::test::MovieWriter::write(path, options, &why), qPrintable(why));
+    WRITE_MOVIE_OR_SKIP(path, options);
 
     std::vector<Decoded> sounds;
     for (const auto facts : {FfmpegAudioDecoder::StreamFacts::FromAviHeaders,
@@ -895,19 +911,11 @@ void TestFfmpegAudioDecoder::readingOnStopsOnlyWherePacketsLieFarApart()
     using namespace zyr::media;
     QFETCH(int, runFrames);
     QFETCH(bool, stops);
-    zyr::test::MovieOptions options;
-    options.audio = zyr::test::MovieAudio::Pcm16;
-    options.codec = zyr::test::MovieCodec::RawVideo;
-    options.width = 640;
-    options.height = 480;
-    options.frames = 30;
-    options.runFrames = runFrames;
-    QString why;
-    if (!zyr::test::MovieWriter::canWrite(options, &why))
-        QSKIP(qPrintable(why));
+    const zyr::test::MovieOptions options =
+        bigPictureMovie(zyr::test::MovieAudio::Pcm16, runFrames);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("clip.avi"));
-    QVERIFY2(zyr::test::MovieWriter::write(path, options, &why), qPrintable(why));
+    WRITE_MOVIE_OR_SKIP(path, options);
 
     const auto soundPackets = [&](InputReach reach, bool *stopped) {
         auto opened = openLocalInput(path, true, QStringLiteral("movie"), std::nullopt, reach);
