@@ -19,6 +19,8 @@ import sys
 # of dense music (0.9 MB). An index read at "Open" costs tens of milliseconds an hour and still
 # fails; two milliseconds are out of a user's reach.
 OPEN_SLACK_MS = 2.0
+# The media the latency section opens and plays in the kit's own windows.
+OPENED_MEDIA = ("wav", "midi", "mpeg4", "mjpeg", "h264", "mpeg4_1080", "h264_1080")
 
 
 def load(path):
@@ -157,7 +159,7 @@ def main():
               extra=inside("render", "midi", "probe_wall_s"))
 
     # latencies: medians over the repeated runs, their min and max beside; the goal on the max
-    for row in ("wav", "midi", "mpeg4", "mjpeg", "h264", "mpeg4_1080", "h264_1080"):
+    for row in OPENED_MEDIA:
         med = get("open", row, "kit", "open_median_ms")
         if med:
             vals = med + get("open", row, "kit", "open_min_ms") + get("open", row, "kit", "open_max_ms")
@@ -182,7 +184,7 @@ def main():
                      "no kit code: bench/after_idle.py"])
     # The first Open of a process, in the player's own window (once per run: the figure is
     # the slowest Open a user meets, with the media libraries' code not yet run).
-    for row in ("wav", "midi", "mpeg4", "mjpeg", "h264", "mpeg4_1080", "h264_1080"):
+    for row in OPENED_MEDIA:
         first = get("stall", row, "kit", "open_ms")
         if first:
             cpu = get("stall", row, "kit", "open_ui_cpu_ms")
@@ -203,7 +205,7 @@ def main():
                          f"{med[0] / 25:.2f}", "< 25",
                          "yes" if hi[0] < 25 else ("median only" if med[0] < 25 else "NO"),
                          f"handed to the sink: {handed[0]:.1f} ms" if handed else ""])
-    for row in ("wav", "midi", "mpeg4", "mjpeg", "h264", "mpeg4_1080", "h264_1080"):
+    for row in OPENED_MEDIA:
         busy = get("stall", row, "kit", "playing_max_busy_ms")
         if busy:
             # A movie's UI thread shows a picture every 33 to 40 ms: it must stay far below.

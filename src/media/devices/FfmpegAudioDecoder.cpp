@@ -280,20 +280,20 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
     // A headers-only opening reads that packet too where it lies near the start of the file, as
     // in an interleaved movie; reading goes on from there (FfmpegInput.h).
     auto primed = decoder->primeFirstFrame();
-    if (headersTell) {
-        decoder->m_reopenPath = path;
-        if (!primed) { // not near the start: from the file opened again, then
-            if (Result<AVFormatContext *> full = decoder->readWithIndex(); !full) {
-                return full.error();
-            }
-            decoder->m_decode = DecodeLoopState{};
-            avcodec_flush_buffers(ctx);
-            primed = decoder->primeFirstFrame();
+    if (headersTell && !primed) { // not near the start: from the file opened again, then
+        if (Result<void> full = reopenForPackets(decoder->m_format, path, decoder->m_streamIndex,
+                                                 QStringLiteral("sound"));
+            !full) {
+            return full.error();
         }
+        decoder->m_decode = DecodeLoopState{};
+        avcodec_flush_buffers(ctx);
+        primed = decoder->primeFirstFrame();
     }
     if (!primed) {
         return primed.error();
     }
+    readOnFromHeaders(*decoder->m_format, decoder->m_decode, path, QStringLiteral("sound"));
     decoder->m_swrInRate = decoder->m_frame->sample_rate;
     decoder->m_swrInFormat = decoder->m_frame->format;
     if (av_channel_layout_copy(&decoder->m_swrInLayout, &decoder->m_frame->ch_layout) < 0) {
@@ -412,36 +412,15 @@ MediaError FfmpegAudioDecoder::readError(int errorCode, const char *what) const
                          .arg(quoted(m_fileName), QLatin1String(what), ffmpegErrorText(errorCode)));
 }
 
-void FfmpegAudioDecoder::readOn()
-{
-    if (!m_reopenPath.isEmpty() && !m_decode.reopenForPackets) {
-        readOnAsStream(*m_format);
-        m_decode.reopenForPackets = [this] { return readWithIndex(); };
-    }
-}
-
-Result<AVFormatContext *> FfmpegAudioDecoder::readWithIndex()
-{
-    Result<InputFormatContextPtr> full =
-        reopenForPackets(m_reopenPath, *m_format, m_streamIndex, QStringLiteral("sound"));
-    if (!full) {
-        return full.error();
-    }
-    m_format = std::move(full).value();
-    m_reopenPath.clear();
-    return m_format.get();
-}
-
 Result<bool> FfmpegAudioDecoder::decodeNextFrame()
 {
-    readOn();
     AVCodecContext *const ctx = m_codec.get();
     if (m_decode.decoderDone || (m_capAtLength && m_nextSourceFrame >= m_lengthFrames)) {
         m_decode.decoderDone = true;
         return false;
     }
     const Result<bool> got =
-        receiveFrame(m_format.get(), ctx, m_packet.get(), m_streamIndex, m_frame.get(), m_decode,
+        receiveFrame(m_format, ctx, m_packet.get(), m_streamIndex, m_frame.get(), m_decode,
                      [this](int rc, const char *what) { return readError(rc, what); });
     if (!got.ok() || !got.value())
         return got;
@@ -625,14 +604,11 @@ Result<void> FfmpegAudioDecoder::seekToFrame(std::int64_t sourceFrame)
         return {};
     }
 
-    if (!m_reopenPath.isEmpty()) {
-        if (Result<AVFormatContext *> full = readWithIndex(); !full) {
-            m_failed = true;
-            m_error = full.error();
-            return m_error;
-        }
+    if (Result<void> ready = readyToSeek(m_format, m_streamIndex, m_decode); !ready) {
+        m_failed = true;
+        m_error = ready.error();
+        return m_error;
     }
-    m_decode.skipThroughPos = -1; // the seek places the reading
     const AVStream *stream = m_format->streams[m_streamIndex];
     const std::int64_t origin = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     const std::int64_t timestamp =

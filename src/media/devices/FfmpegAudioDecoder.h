@@ -108,11 +108,6 @@ private:
     Result<void> configureResampler(int inRate, int inFormat, const AVChannelLayout &inLayout);
     // Makes m_frame hold the next decoded frame; false at the end of the stream.
     Result<bool> decodeNextFrame();
-    // For a sound opened from a movie's headers alone (m_reopenPath): readOn() lets the first
-    // read go on through the file as a stream; readWithIndex() opens the file again for its
-    // packets and index, for a seek, or where the sound's packets lie far apart in the file.
-    void readOn();
-    Result<AVFormatContext *> readWithIndex();
     // Converts the part of m_frame from frame offset `skip` into m_converted, keeping at most
     // `count` frames.
     Result<void> convertFrame(int skip, int count);
@@ -121,9 +116,6 @@ private:
 
     QString m_fileName;
     InputFormatContextPtr m_format;
-    // Where m_format was opened HeadersOnly (a movie's sound): the file, to open again with its
-    // index (readWithIndex()).
-    QString m_reopenPath;
     CodecContextPtr m_codec;
     SwrContextPtr m_swr;
     PacketPtr m_packet;

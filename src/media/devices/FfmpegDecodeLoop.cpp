@@ -4,7 +4,28 @@
 
 namespace zyr::media {
 
-Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPacket *packet,
+void readOnFromHeaders(AVFormatContext &format, DecodeLoopState &state, const QString &path,
+                       const QString &kind)
+{
+    if (!readsHeadersOnly(format))
+        return;
+    readOnAsStream(format);
+    state.reopenPath = path;
+    state.kind = kind;
+}
+
+Result<void> readyToSeek(InputFormatContextPtr &format, int streamIndex, DecodeLoopState &state)
+{
+    if (readsHeadersOnly(*format) && !state.reopenPath.isEmpty()) {
+        if (Result<void> full = reopenForPackets(format, state.reopenPath, streamIndex, state.kind);
+            !full)
+            return full;
+    }
+    state.skipThroughPos = -1;
+    return {};
+}
+
+Result<bool> receiveFrame(InputFormatContextPtr &format, AVCodecContext *codec, AVPacket *packet,
                           int streamIndex, AVFrame *frame, DecodeLoopState &state,
                           const std::function<MediaError(int code, const char *what)> &error)
 {
@@ -26,21 +47,21 @@ Result<bool> receiveFrame(AVFormatContext *format, AVCodecContext *codec, AVPack
             state.decoderDone = true;
             return false;
         }
-        rc = av_read_frame(format, packet);
+        rc = av_read_frame(format.get(), packet);
         if (readingStopped(*format)) {
             // What the stopped read gave is dropped, a packet cut short included.
             av_packet_unref(packet);
-            if (!state.reopenForPackets)
+            if (state.reopenPath.isEmpty())
                 return error(AVERROR_EXIT, "read");
-            Result<AVFormatContext *> reopened = state.reopenForPackets();
-            if (!reopened)
-                return reopened.error();
-            format = reopened.value();
+            if (Result<void> full =
+                    reopenForPackets(format, state.reopenPath, streamIndex, state.kind);
+                !full)
+                return full.error();
             // The index places the reading at or before the last packet given (where that
             // fails, at the start of the file); the packets up to it are passed over.
             state.skipThroughPos = state.lastPacketPos;
             if (state.lastPacketDts != AV_NOPTS_VALUE)
-                av_seek_frame(format, streamIndex, state.lastPacketDts, AVSEEK_FLAG_BACKWARD);
+                av_seek_frame(format.get(), streamIndex, state.lastPacketDts, AVSEEK_FLAG_BACKWARD);
             continue;
         }
         if (rc == AVERROR_EOF) {

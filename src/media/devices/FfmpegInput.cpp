@@ -146,27 +146,28 @@ bool readingStopped(const AVFormatContext &format)
     return bound != nullptr && bound->reached;
 }
 
-Result<InputFormatContextPtr> reopenForPackets(const QString &path, const AVFormatContext &headers,
-                                               int streamIndex, const QString &kind)
+Result<void> reopenForPackets(InputFormatContextPtr &format, const QString &path, int streamIndex,
+                              const QString &kind)
 {
     Result<InputFormatContextPtr> opened =
-        openLocalInput(path, true, kind, std::nullopt, InputReach::Packets, headers.iformat);
+        openLocalInput(path, true, kind, std::nullopt, InputReach::Packets, format->iformat);
     if (!opened)
-        return opened;
-    AVFormatContext *const format = opened.value().get();
-    const AVCodecParameters *const was = headers.streams[streamIndex]->codecpar;
-    if (unsigned(streamIndex) >= format->nb_streams ||
-        format->streams[streamIndex]->codecpar->codec_type != was->codec_type ||
-        format->streams[streamIndex]->codecpar->codec_id != was->codec_id) {
+        return opened.error();
+    AVFormatContext *const full = opened.value().get();
+    const AVCodecParameters *const was = format->streams[streamIndex]->codecpar;
+    if (unsigned(streamIndex) >= full->nb_streams ||
+        full->streams[streamIndex]->codecpar->codec_type != was->codec_type ||
+        full->streams[streamIndex]->codecpar->codec_id != was->codec_id) {
         return makeError(ErrorKind::CorruptMedia,
                          QStringLiteral("The %1 file %2 changed while it was open.")
                              .arg(kind, quoted(QFileInfo(path).fileName())));
     }
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
+    for (unsigned i = 0; i < full->nb_streams; ++i) {
         if (int(i) != streamIndex)
-            format->streams[i]->discard = AVDISCARD_ALL;
+            full->streams[i]->discard = AVDISCARD_ALL;
     }
-    return opened;
+    format = std::move(opened).value();
+    return {};
 }
 
 } // namespace zyr::media

@@ -54,10 +54,11 @@ void streamPacketRead(const AVFormatContext &format);
 // that failed or came back short then said.
 bool readingStopped(const AVFormatContext &format);
 
-// Opens again, for its packets, a file first opened HeadersOnly: the stream `streamIndex` as
-// `headers` describes it, the other streams discarded. The errors of openLocalInput(), and
-// CorruptMedia when the file no longer holds that stream. Any thread (the worker that reads).
-Result<InputFormatContextPtr> reopenForPackets(const QString &path, const AVFormatContext &headers,
-                                               int streamIndex, const QString &kind);
+// Opens `path`, first opened HeadersOnly as `format`, again for its packets and index, in place
+// of `format`: the stream `streamIndex` as `format` describes it, the other streams discarded.
+// The errors of openLocalInput(), and CorruptMedia when the file no longer holds that stream;
+// `format` is then kept. Any thread (the worker that reads).
+Result<void> reopenForPackets(InputFormatContextPtr &format, const QString &path, int streamIndex,
+                              const QString &kind);
 
 } // namespace zyr::media

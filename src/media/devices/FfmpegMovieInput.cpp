@@ -229,7 +229,7 @@ Result<MovieInput> openMovieInput(const QString &path)
     }
     input.format = std::move(opened).value();
     AVFormatContext *fmt = input.format.get();
-    input.headersOnly = readsHeadersOnly(*fmt);
+    const bool headersOnly = readsHeadersOnly(*fmt);
 
     // FFmpeg settles for a weak guess when nothing matches well; random bytes can look like a
     // stream of some raw format. A guess at or below the retry score is not an identification.
@@ -242,15 +242,14 @@ Result<MovieInput> openMovieInput(const QString &path)
         return notAMovieError(name);
     }
     input.pictureFormat = isAnimatedPictureDemuxer(fmt->iformat->name);
-    if (!input.headersOnly || !headersDescribeStreams(fmt)) {
-        if (input.headersOnly) { // the analysis reads packets
+    if (!headersOnly || !headersDescribeStreams(fmt)) {
+        if (headersOnly) { // the analysis reads packets
             opened = openLocalInput(path, recognised, QStringLiteral("movie"), std::nullopt,
                                     InputReach::Packets, fmt->iformat);
             if (!opened.ok()) {
                 return opened.error();
             }
             input.format = std::move(opened).value();
-            input.headersOnly = false;
             fmt = input.format.get();
         }
         // Codec parameters and durations may need packets read. This reads a bounded amount,

@@ -23,9 +23,8 @@ struct MovieInput {
     // Returned in frameCount and lengthMs when the container states no length.
     static constexpr std::int64_t kUnknownLength = -1;
 
-    // Opened HeadersOnly (an AVI, see FfmpegInput.h) until opened again with its index.
+    // Opened HeadersOnly for an AVI (see FfmpegInput.h) until opened again with its index.
     InputFormatContextPtr format;
-    bool headersOnly = false;
     QString path;
     int streamIndex = -1;
     const AVCodec *codec = nullptr;

@@ -102,12 +102,9 @@ Result<void> FfmpegVideoDecoder::prime()
 
 Result<void> FfmpegVideoDecoder::primeOnce()
 {
-    if (m_input.headersOnly) {
-        // Played from its start, the movie is read on from its headers; its index waits for
-        // a seek, or for pictures that lie far apart in the file.
-        readOnAsStream(*m_input.format);
-        m_decode.reopenForPackets = [this] { return readWithIndex(); };
-    }
+    // Played from its start, an AVI is read on from its headers; its index waits for a seek,
+    // or for pictures that lie far apart in the file.
+    readOnFromHeaders(*m_input.format, m_decode, m_input.path, QStringLiteral("movie"));
     const AVStream *const stream = m_input.format->streams[m_input.streamIndex];
     m_codec.reset(avcodec_alloc_context3(m_input.codec));
     m_packet.reset(av_packet_alloc());
@@ -235,9 +232,9 @@ void FfmpegVideoDecoder::stamp(Picture &picture)
 Result<bool> FfmpegVideoDecoder::decodeInto(Picture &out)
 {
     AVCodecContext *const ctx = m_codec.get();
-    const Result<bool> got = receiveFrame(
-        m_input.format.get(), ctx, m_packet.get(), m_input.streamIndex, out.frame.get(), m_decode,
-        [this](int rc, const char *what) { return readError(rc, what); });
+    const Result<bool> got =
+        receiveFrame(m_input.format, ctx, m_packet.get(), m_input.streamIndex, out.frame.get(),
+                     m_decode, [this](int rc, const char *what) { return readError(rc, what); });
     if (!got.ok() || !got.value())
         return got;
     stamp(out);
@@ -346,26 +343,11 @@ std::int64_t FfmpegVideoDecoder::seekTimestampFor(SeekTarget target) const
     return m_input.startTimestamp + std::max<std::int64_t>(relative, 0);
 }
 
-Result<AVFormatContext *> FfmpegVideoDecoder::readWithIndex()
-{
-    Result<InputFormatContextPtr> full = reopenForPackets(
-        m_input.path, *m_input.format, m_input.streamIndex, QStringLiteral("movie"));
-    if (!full) {
-        return full.error();
-    }
-    m_input.format = std::move(full).value();
-    m_input.headersOnly = false;
-    return m_input.format.get();
-}
-
 Result<void> FfmpegVideoDecoder::containerSeek(std::int64_t timestamp)
 {
-    if (m_input.headersOnly) {
-        if (Result<AVFormatContext *> full = readWithIndex(); !full) {
-            return full.error();
-        }
+    if (Result<void> ready = readyToSeek(m_input.format, m_input.streamIndex, m_decode); !ready) {
+        return ready.error();
     }
-    m_decode.skipThroughPos = -1; // the seek places the reading
     AVFormatContext *const fmt = m_input.format.get();
     int rc = av_seek_frame(fmt, m_input.streamIndex, timestamp, AVSEEK_FLAG_BACKWARD);
     if (rc < 0) {

@@ -175,8 +175,6 @@ private:
     Result<void> primeOnce();
     Result<void> seekTo(SeekTarget target);
     Result<void> containerSeek(std::int64_t timestamp);
-    // Opens the file again for its packets, with its index, in place of the headers' context.
-    Result<AVFormatContext *> readWithIndex();
     std::int64_t keyOf(const Picture &picture, SeekTarget target) const;
     std::int64_t seekTimestampFor(SeekTarget target) const;
     MediaError readError(int errorCode, const char *what) const;
