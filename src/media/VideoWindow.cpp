@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -175,22 +174,24 @@ void VideoWindow::warmStore()
     m_store.endPaint();
     if (bits == nullptr || bytes <= 0)
         return;
-    m_warming = std::async(std::launch::async, [this, bits, bytes] {
+    const std::uint64_t store = ++m_warmedStore;
+    m_warming = std::async(std::launch::async, [this, bits, bytes, store] {
         // Whole pages only: the kernel wants a page-aligned start.
         const auto page = std::uintptr_t(sysconf(_SC_PAGESIZE));
         const auto start = (std::uintptr_t(bits) + page - 1) & ~(page - 1);
         const auto end = std::uintptr_t(bits) + std::uintptr_t(bytes);
         if (end > start) // where the kernel cannot, the first paint faults the pages in
             madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE);
-        QMetaObject::invokeMethod(this, &VideoWindow::onStoreWarm, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, store] { onStoreWarm(store); }, Qt::QueuedConnection);
     });
 }
 
-void VideoWindow::onStoreWarm()
+void VideoWindow::onStoreWarm(std::uint64_t store)
 {
-    // Word from a store that a resize has since replaced leaves the new one warming.
-    if (!m_warming.valid() ||
-        m_warming.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    // Word from a store that a resize has since replaced leaves the new one warming. The word
+    // can come before its thread has quite ended: the wait is for that end only.
+    if (store != m_warmedStore || !m_warming.valid())
         return;
     m_warming.get();
     if (std::exchange(m_renderWhenWarm, false))

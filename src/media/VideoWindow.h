@@ -18,6 +18,7 @@
 #include <QBackingStore>
 #include <QWindow>
 
+#include <cstdint>
 #include <future>
 
 namespace zyr::media {
@@ -59,7 +60,7 @@ private:
     // Makes the backing store the window's size; a new one is warmed up (see m_warming).
     void resizeStore();
     void warmStore();
-    void onStoreWarm();
+    void onStoreWarm(std::uint64_t store);
 
     const Placement m_placement;
     QBackingStore m_store;
@@ -73,6 +74,7 @@ private:
     // A thread of its own has the kernel fault them in (madvise) while the first picture is on
     // its way; a paint asked for meanwhile waits for it. Nothing else touches the store then.
     std::future<void> m_warming;
+    std::uint64_t m_warmedStore = 0; // which store m_warming warms, counted from the first
     bool m_renderWhenWarm = false;
 };
 

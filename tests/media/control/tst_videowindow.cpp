@@ -45,6 +45,7 @@ class TestVideoWindow : public QObject {
 private slots:
     void pictureKeepsItsAspect_data();
     void pictureKeepsItsAspect();
+    void everyNewWindowShowsItsPicture();
     void fillsTheScreenWhenAsked();
     void closingHidesAndTellsTheDevice();
 };
@@ -91,6 +92,29 @@ void TestVideoWindow::pictureKeepsItsAspect()
         QCOMPARE(image.pixelColor(window.width() / 2, picture.top() / 2), QColor(Qt::black));
         QCOMPARE(image.pixelColor(window.width() / 2, window.height() - 1 - picture.top() / 2),
                  QColor(Qt::black));
+    }
+}
+
+void TestVideoWindow::everyNewWindowShowsItsPicture()
+{
+    // A new window's backing store is warmed up by a thread, whose word wakes the UI thread as
+    // the thread ends, often before it has quite ended; the picture must follow all the same.
+    // The UI thread waits in its event loop, as the kit's does, not in QTest's sleeps.
+    for (int i = 0; i < 100; ++i) {
+        VideoWindow w;
+        w.prepare(QStringLiteral("clip.avi"), QSize(160, 120));
+        w.setShown(true);
+        w.present(twoColourPicture(QSize(160, 120)));
+        QEventLoop loop;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+            if (w.isExposed() && shown(w).pixelColor(40, 60) == kLeft)
+                loop.quit();
+        });
+        look.start(5);
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        QCOMPARE(shown(w).pixelColor(40, 60), kLeft);
     }
 }
 
