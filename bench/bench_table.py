@@ -116,6 +116,11 @@ def main():
         kit = get("play", a, "kit", "cpu_s")
         dropped = get("play", a, "kit", "pictures_dropped")
         shown = get("play", a, "kit", "pictures_shown")
+        painted = get("play", a, "kit", "pictures_painted")
+        if dropped and len(painted) == len(shown) == len(dropped):
+            # A picture handed to the window but never painted was not seen: it was dropped.
+            dropped = [d + max(0, s - p) for d, s, p in zip(dropped, shown, painted)]
+            shown = painted
         pictures = (f"pictures dropped {fmt(dropped, 0)} of {fmt([d + s for d, s in zip(dropped, shown)], 0)}"
                     if dropped and len(dropped) == len(shown) else "")
         ratio_row(f"{name} play CPU s, kit + X", with_x(a, "kit"), with_x(a, "vlc"),

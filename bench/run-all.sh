@@ -321,12 +321,12 @@ row, run, path = sys.argv[1:]
 lines = [l for l in open(path) if l.startswith("{")]
 if lines:
     line = json.loads(lines[-1])
-    for k in ("pictures_shown", "pictures_dropped"):
+    for k in ("pictures_shown", "pictures_dropped", "pictures_painted"):
         if k in line:
             print("\t".join(["play", row, "kit", run, k, str(line[k])]))
 PY
 }
-# One movie row: the kit (its pictures shown and dropped recorded beside its CPU), VLC, and for
+# One movie row: the kit (its pictures shown, dropped and painted recorded beside its CPU), VLC, and for
 # the smaller movies mpv and ffplay too. The kit's probe reports when timeout's TERM ends it.
 play_movie_row() {  # row run file [peers...]
   local row=$1 r=$2 F=$3 who; shift 3

@@ -56,6 +56,7 @@ void VideoWindow::prepare(const QString &title, QSize displaySize)
 void VideoWindow::present(VideoPicture picture)
 {
     m_picture = std::move(picture);
+    m_pictureUnpainted = true;
     render(m_barsPainted ? Area::Picture : Area::Whole);
 }
 
@@ -144,6 +145,8 @@ void VideoWindow::render(Area area)
     }
     if (m_picture.frame && !drawn)
         QPainter(device).fillRect(picture, Qt::black); // a picture that cannot be converted
+    if (drawn && std::exchange(m_pictureUnpainted, false))
+        ++m_picturesPainted;
     m_store.endPaint();
     m_store.flush(painted);
     if (area == Area::Whole)

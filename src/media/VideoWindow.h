@@ -44,6 +44,9 @@ public:
 
     // Where the picture is drawn in the window: centred, as large as fits, aspect ratio kept.
     QRect pictureRect() const;
+    // The pictures given to present() that have been painted, each counted once: what of the
+    // movie has reached the screen.
+    std::int64_t picturesPainted() const { return m_picturesPainted; }
 
 protected:
     void exposeEvent(QExposeEvent *event) override;
@@ -68,6 +71,8 @@ private:
     VideoPicture m_picture;
     QSize m_displaySize;
     bool m_barsPainted = false;
+    bool m_pictureUnpainted = false; // m_picture has not been painted since present()
+    std::int64_t m_picturesPainted = 0;
     std::function<void()> m_onClose;
     // A new backing store gets its memory pages on first write, which for a full-HD window
     // means some 2000 pages zeroed by the kernel: 10 ms and more, too long for the UI thread.

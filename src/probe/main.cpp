@@ -9,13 +9,13 @@
 // By default the sound goes to a sink that plays faster than real time; --realtime uses the
 // normal output (SDL, or the silent clock without a sound card), and shows a movie in its
 // window, at the movie's size or with --maximized filling the screen's available area; for a
-// movie the line then also holds the pictures shown and dropped. A TERM signal ends the play
-// where it is: the line is printed, and the probe then ends by the signal. --decode-only decodes a
-// movie's pictures as fast as possible without converting or showing them, for throughput, and
-// reports the pictures decoded. --render-only plays a MIDI file through the synthesizer the
-// Sequencer device uses, into nothing and as fast as possible, the SoundFont load included, and
-// reports the seconds of sound rendered. Exits 0 whenever it could report, a refused file included;
-// 2 for a wrong command line.
+// movie the line then also holds the pictures shown, dropped and painted. A TERM signal ends the
+// play where it is: the line is printed, and the probe then ends by the signal. --decode-only
+// decodes a movie's pictures as fast as possible without converting or showing them, for
+// throughput, and reports the pictures decoded. --render-only plays a MIDI file through the
+// synthesizer the Sequencer device uses, into nothing and as fast as possible, the SoundFont load
+// included, and reports the seconds of sound rendered. Exits 0 whenever it could report, a refused
+// file included; 2 for a wrong command line.
 
 #include "media/devices/AviVideoDevice.h"
 #include "media/devices/FfmpegVideoDecoder.h"
@@ -306,6 +306,8 @@ int main(int argc, char **argv)
     if (movie && realtime) {
         out.insert(QStringLiteral("pictures_shown"), qint64(movie->picturesShown()));
         out.insert(QStringLiteral("pictures_dropped"), qint64(movie->droppedFrames()));
+        if (const auto *window = dynamic_cast<const zyr::media::VideoWindow *>(movie->output()))
+            out.insert(QStringLiteral("pictures_painted"), qint64(window->picturesPainted()));
     }
     printJson(out);
     if (terminated)

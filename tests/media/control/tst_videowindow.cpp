@@ -115,6 +115,7 @@ void TestVideoWindow::everyNewWindowShowsItsPicture()
         QTimer::singleShot(5000, &loop, &QEventLoop::quit);
         loop.exec();
         QCOMPARE(shown(w).pixelColor(40, 60), kLeft);
+        QCOMPARE(w.picturesPainted(), 1);
     }
 }
 
@@ -140,8 +141,11 @@ void TestVideoWindow::closingHidesAndTellsTheDevice()
     w.close();
     QCOMPARE(closes, 1);
     QVERIFY(!w.isShown());
-    w.setShown(true); // Play shows it again
+    w.present(twoColourPicture(QSize(64, 48))); // not seen while the window is closed
+    QCOMPARE(w.picturesPainted(), 0);
+    w.setShown(true); // Play shows it again, and the picture with it
     QVERIFY(w.isShown());
+    QTRY_COMPARE(w.picturesPainted(), 1);
 }
 
 QTEST_MAIN(TestVideoWindow)
