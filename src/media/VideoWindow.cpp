@@ -101,7 +101,8 @@ QRect VideoWindow::devicePictureRect() const
 
 void VideoWindow::render(Area area)
 {
-    if (!isExposed())
+    // A window just hidden is still exposed until the window system says otherwise.
+    if (!isVisible() || !isExposed())
         return;
     if (m_warming.valid()) {
         m_renderWhenWarm = true; // the whole window is painted once the store is warm

@@ -56,7 +56,7 @@ protected:
 private:
     enum class Area { Picture, Whole };
     // Paints the picture (and with Area::Whole the bars) into the backing store and flushes
-    // it to the screen; nothing while the window is not exposed.
+    // it to the screen; nothing while the window is hidden or not exposed.
     void render(Area area);
     // pictureRect() in the backing store's pixels.
     QRect devicePictureRect() const;
