@@ -630,8 +630,7 @@ std::optional<WrittenMovie> MovieWriter::write(const QString &path, const MovieO
     const int run = std::max(options.runFrames, 1);
     for (int i = 0; i < options.frames; ++i) {
         const int runEnd = std::min((i / run + 1) * run, options.frames);
-        if (withSound && !options.soundAfterRun && (run == 1 || i % run == 0) &&
-            !soundUntil(run == 1 ? i + 1 : runEnd)) {
+        if (withSound && !options.soundAfterRun && i % run == 0 && !soundUntil(runEnd)) {
             return std::nullopt;
         }
         AVFrame *frame = converter.convert(framePicture(i, options.width, options.height), error);

@@ -277,23 +277,13 @@ Result<std::unique_ptr<FfmpegAudioDecoder>> FfmpegAudioDecoder::open(const QStri
 
     // Decoding the first packet now makes a broken codec header fail here, while the user is
     // still looking at the open dialog, rather than as a silent stop in the middle of playback.
-    // A headers-only opening reads that packet too where it lies near the start of the file, as
-    // in an interleaved movie; reading goes on from there (FfmpegInput.h).
-    auto primed = decoder->primeFirstFrame();
-    if (headersTell && !primed) { // not near the start: from the file opened again, then
-        if (Result<void> full = reopenForPackets(decoder->m_format, path, decoder->m_streamIndex,
-                                                 QStringLiteral("sound"));
-            !full) {
-            return full.error();
-        }
-        decoder->m_decode = DecodeLoopState{};
-        avcodec_flush_buffers(ctx);
-        primed = decoder->primeFirstFrame();
-    }
-    if (!primed) {
+    // A headers-only opening reads on from the headers as the playback will (FfmpegInput.h):
+    // the packet comes from the start of an interleaved movie, or from the file opened again
+    // with its index where the sound lies far from there.
+    readOnFromHeaders(*decoder->m_format, decoder->m_decode, path, QStringLiteral("sound"));
+    if (Result<void> primed = decoder->primeFirstFrame(); !primed) {
         return primed.error();
     }
-    readOnFromHeaders(*decoder->m_format, decoder->m_decode, path, QStringLiteral("sound"));
     decoder->m_swrInRate = decoder->m_frame->sample_rate;
     decoder->m_swrInFormat = decoder->m_frame->format;
     if (av_channel_layout_copy(&decoder->m_swrInLayout, &decoder->m_frame->ch_layout) < 0) {
